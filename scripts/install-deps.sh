@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quorvane needs to build, run and test.
+# Safe to run again: it only calls apt-get when a package is missing.
+set -euo pipefail
+
+packages=(
+    g++ make cmake
+    qt6-base-dev qt6-serialport-dev libqt6serialport6
+    fonts-dejavu-core
+    socat python3 python3-pymodbus python3-serial python3-serial-asyncio
+    xvfb x11-apps imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

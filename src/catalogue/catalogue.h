@@ -1,0 +1,80 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+// The meter family: its meter types, the commands each offers, the request and
+// reply code tables and the frame kind of every pair. Names are display texts,
+// compared exactly and case-sensitively.
+namespace catalogue {
+
+namespace command {
+inline constexpr std::string_view ReadEnergy = "Read Energy";
+inline constexpr std::string_view ReadImportEnergy = "Read Import Energy";
+inline constexpr std::string_view ReadExportEnergy = "Read Export Energy";
+inline constexpr std::string_view ModifyMeterAddress = "Modify Meter Address";
+inline constexpr std::string_view ModifyBaudRate = "Modify Baud Rate";
+inline constexpr std::string_view ModifyParity = "Modify Parity";
+inline constexpr std::string_view SetCt = "Set CT";
+inline constexpr std::string_view SetTariff = "Set Tariff";
+inline constexpr std::string_view SetTime = "Set Time";
+} // namespace command
+
+// The meter types in the order the meter type list offers them.
+inline constexpr std::array<std::string_view, 11> MeterTypeNames = {
+    "Tarvik CT", "Tarvik DC", "Morel-N", "Morel-K", "Pesca-N", "Pesca-K",
+    "Corvi Link", "Corvi-R", "Lunet-K", "Ventra", "Morel Serial",
+};
+
+// What follows the request code in a request frame.
+enum FrameKindValue : std::uint8_t {
+    FrameKindUnknown = 0, // names outside the catalogue
+    FrameKindRead = 1,    // nothing
+    FrameKindRegister = 2, // one 16-bit register, or the time/tariff bytes
+    FrameKindSingle = 3,  // one IEEE-754 single in two registers
+};
+
+struct CommandList {
+    std::vector<std::string_view> commands;
+    std::string_view defaultCommand;
+};
+
+struct CodePair {
+    std::string_view request; // empty where no offered command uses the slot
+    std::string_view reply;
+};
+
+// How a meter type keeps its energy registers.
+enum class EnergyEncoding {
+    None,            // no energy read offered
+    Single,          // IEEE-754 single, kWh
+    ScaledTenths,    // unsigned 32-bit integer, 0.1 kWh
+    ScaledHundredths // unsigned 32-bit integer, 0.01 kWh
+};
+
+bool IsMeterType(std::string_view meterType);
+
+// The commands of a meter type in list order, with the one selected by default.
+std::optional<CommandList> CommandsOf(std::string_view meterType);
+
+// Whether the meter type's list offers the command.
+bool Offers(std::string_view meterType, std::string_view command);
+
+// Column (1..10) of the code tables that serves a command.
+std::optional<int> CodeSlot(std::string_view command);
+
+// The request and expected reply codes of a pair; nullopt for unknown names.
+std::optional<CodePair> Find_Code(std::string_view meterType, std::string_view command);
+
+// Frame kind of a pair, 0 for names outside the catalogue.
+std::uint8_t GetFrameKind(std::string_view meterType, std::string_view command);
+
+EnergyEncoding EnergyEncodingOf(std::string_view meterType);
+
+// The entries of the tariff boxes of the tariff schedule dialog.
+std::vector<std::string_view> TariffChoices(std::string_view meterType);
+
+} // namespace catalogue

@@ -1,0 +1,123 @@
+#include "engine/parameters.h"
+
+#include "catalogue/catalogue.h"
+#include "engine/numbertext.h"
+
+#include <algorithm>
+#include <array>
+
+namespace engine {
+
+namespace {
+
+using namespace catalogue::command;
+
+struct BaudCodes {
+    std::string_view text;
+    int registerCode; // frame kind 2
+    int singleCode;   // frame kind 3; -1 where the meter has no such setting
+};
+
+constexpr std::array<BaudCodes, 6> BaudTable{{
+    {"1200", 1, 5},
+    {"2400", 2, 0},
+    {"4800", 3, 1},
+    {"9600", 4, 2},
+    {"19200", 5, 3},
+    {"38400", 6, 4},
+}};
+
+struct ParityCode {
+    std::string_view parity;
+    std::string_view stopBits;
+    int code;
+};
+
+constexpr std::array<ParityCode, 4> ParityTable{{
+    {"NONE", "1", 0},
+    {"EVEN", "1", 1},
+    {"ODD", "1", 2},
+    {"NONE", "2", 3},
+}};
+
+constexpr std::array<std::string_view, 27> Ct1Table{
+    "5", "50", "60", "75", "100", "125", "150", "200", "250", "300", "400", "500", "600", "750",
+    "800", "1000", "1200", "1250", "1500", "2000", "2400", "2500", "3000", "4000", "5000", "6000", "7500",
+};
+
+ParameterVerdict refuse(std::string message, std::string caption)
+{
+    return {false, 0, std::move(message), std::move(caption)};
+}
+
+ParameterVerdict accept(int code)
+{
+    return {true, code, {}, {}};
+}
+
+ParameterVerdict acceptAddress(OperationState& state, std::string_view text)
+{
+    const double a = RoundHalfEven(LeadingNumber(text));
+    if (a < 1 || a > 247)
+        return refuse("The input data is out of range, please re-enter the numbers ranges from 1-247!", "INPUT ERROR");
+    state.NewAddress = static_cast<std::int16_t>(a);
+    return accept(state.NewAddress);
+}
+
+ParameterVerdict acceptBaud(OperationState& state, std::string_view meterType, std::uint8_t kind, std::string_view text)
+{
+    const auto it = std::find_if(BaudTable.begin(), BaudTable.end(), [&](const BaudCodes& b) { return b.text == text; });
+    int code = -1;
+    if (it != BaudTable.end()) {
+        if (kind == catalogue::FrameKindRegister)
+            code = it->registerCode;
+        else if (kind == catalogue::FrameKindSingle)
+            code = (it->text != "1200" || meterType == "Morel Serial" || meterType == "Lunet-K") ? it->singleCode : -1;
+    }
+    if (code < 0)
+        return refuse("Invalid Baud Rate, please try again!", "ERROR");
+    state.NewBaudText = std::string(text);
+    return accept(code);
+}
+
+ParameterVerdict acceptParity(OperationState& state, std::string_view parity, std::string_view stopBits)
+{
+    const auto it = std::find_if(ParityTable.begin(), ParityTable.end(),
+                                 [&](const ParityCode& p) { return p.parity == parity && p.stopBits == stopBits; });
+    if (it == ParityTable.end())
+        return refuse("Invalid Parity, please try again!", "ERROR");
+    state.NewParityText = std::string(parity);
+    state.NewStopBitsText = std::string(stopBits);
+    return accept(it->code);
+}
+
+ParameterVerdict acceptCt(OperationState& state, std::string_view ct1, std::string_view ct2)
+{
+    if (LeadingNumber(ct2) != 5.0)
+        return refuse("Invalid CT2 data, please try again!", "ERROR");
+    state.NewCt2Text = std::string(ct2);
+    const auto it = std::find(Ct1Table.begin(), Ct1Table.end(), ct1);
+    if (it == Ct1Table.end())
+        return refuse("Invalid CT1 data, please try again!", "ERROR");
+    state.NewCt1Text = std::string(ct1);
+    return accept(static_cast<int>(it - Ct1Table.begin()));
+}
+
+} // namespace
+
+ParameterVerdict AcceptParameter(OperationState& state, std::string_view meterType, std::string_view command,
+                                 std::uint8_t frameKind, std::string_view value1, std::string_view value2)
+{
+    if (command == ModifyMeterAddress)
+        return acceptAddress(state, value1);
+    if (command == ModifyBaudRate)
+        return acceptBaud(state, meterType, frameKind, value1);
+    if (command == ModifyParity)
+        return acceptParity(state, value1, value2);
+    if (command == SetCt)
+        return acceptCt(state, value1, value2);
+    // Reads, "Set Time" and "Set Tariff" carry no checked parameter.
+    return accept(0);
+}
+
+} // namespace engine

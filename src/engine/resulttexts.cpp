@@ -1,0 +1,115 @@
+#include "engine/resulttexts.h"
+
+#include "catalogue/catalogue.h"
+#include "codec/single.h"
+
+#include <array>
+#include <cstdio>
+
+namespace engine {
+
+namespace {
+
+using namespace catalogue::command;
+
+constexpr std::string_view Success = " operation success! ";
+constexpr std::string_view LineBreak = "\r\n";
+
+std::array<std::uint8_t, 4> energyBytes(const OperationState& state)
+{
+    std::array<std::uint8_t, 4> b{};
+    const int first = state.RxCount - 6;
+    for (int i = 0; i < 4; ++i) {
+        const int offset = first + i;
+        if (offset >= 0 && offset < RxBufferSize)
+            b[static_cast<std::size_t>(i)] = state.RxBuffer[static_cast<std::size_t>(offset)];
+    }
+    return b;
+}
+
+std::string scaledText(std::uint32_t v, std::uint32_t divisor)
+{
+    const auto fraction = std::to_string(v % divisor);
+    const auto width = divisor == 100 ? 2u : 1u;
+    return std::to_string(v / divisor) + "." + std::string(width - fraction.size(), '0') + fraction;
+}
+
+std::string singleText(float x)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.4f", static_cast<double>(x));
+    return text;
+}
+
+// The number-to-text conversion of the report puts a blank before a number
+// that is not negative.
+std::string addressText(std::int16_t address)
+{
+    return (address < 0 ? "" : " ") + std::to_string(address);
+}
+
+ResultText report(std::string_view command, const std::string& detail, bool valueOnNewLine = false)
+{
+    std::string message = std::string(command) + std::string(Success);
+    if (valueOnNewLine)
+        message += LineBreak;
+    return {message + detail, detail};
+}
+
+} // namespace
+
+std::string EnergyText(const OperationState& state, std::string_view meterType)
+{
+    const auto b = energyBytes(state);
+    switch (catalogue::EnergyEncodingOf(meterType)) {
+    case catalogue::EnergyEncoding::ScaledTenths:
+    case catalogue::EnergyEncoding::ScaledHundredths: {
+        // Unsigned: the register pair holds 0 .. 2^32-1 hundredths or tenths.
+        const std::uint32_t v = (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16)
+                                | (std::uint32_t{b[2]} << 8) | std::uint32_t{b[3]};
+        return scaledText(v, catalogue::EnergyEncodingOf(meterType) == catalogue::EnergyEncoding::ScaledTenths ? 10 : 100);
+    }
+    case catalogue::EnergyEncoding::Single:
+        return singleText(codec::SingleFromBytes(b));
+    case catalogue::EnergyEncoding::None:
+        break;
+    }
+    return {};
+}
+
+ResultText ResultTexts(const OperationState& state, std::string_view meterType, std::string_view command)
+{
+    const auto m = meterType;
+    if (command == ModifyMeterAddress)
+        return report(command, "Meter Address is " + addressText(state.NewAddress) + ".");
+    if (command == SetTime)
+        return report(command, "System date and time is " + state.SetDateText + "  " + state.SetTimeText + ".");
+    if (command == SetTariff && (m == "Morel-N" || m == "Corvi-R" || m == "Morel Serial"))
+        return report(command, "Tariff is " + state.TariffSummaryT1 + state.TariffSummaryT2 + state.TariffSummaryT3
+                                   + state.TariffSummaryT4);
+    if (command == SetTariff && m == "Pesca-N")
+        return report(command, "Tariff is " + state.TariffSummaryT1 + state.TariffSummaryT2);
+    if (command == ModifyBaudRate)
+        return report(command, "Baud Rate is " + state.NewBaudText + ".");
+    if (command == ModifyParity)
+        return report(command, "Parity is " + state.NewParityText + "." + " Stop Bit is " + state.NewStopBitsText + ".");
+
+    const auto encoding = catalogue::EnergyEncodingOf(m);
+    const bool scaled = encoding == catalogue::EnergyEncoding::ScaledTenths
+                        || encoding == catalogue::EnergyEncoding::ScaledHundredths;
+    if (command == ReadEnergy && scaled)
+        return report(command, "Current Energy is " + EnergyText(state, m) + " KWh.", true);
+    if (encoding == catalogue::EnergyEncoding::Single) {
+        if (command == ReadEnergy)
+            return report(command, "Current Energy is " + EnergyText(state, m) + " KWh.", true);
+        if (command == ReadImportEnergy)
+            return report(command, "Current Import Energy is " + EnergyText(state, m) + " KWh.", true);
+        if (command == ReadExportEnergy)
+            return report(command, "Current Export Energy is " + EnergyText(state, m) + " KWh.", true);
+    }
+    if (command == SetCt)
+        return report(command, "Current CT Ratio is " + state.NewCt1Text + "/" + state.NewCt2Text + ".");
+    return {};
+}
+
+} // namespace engine

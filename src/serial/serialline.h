@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+namespace serial {
+
+// Why a port operation failed, in the system's own terms.
+enum class PortError {
+    None,
+    NotFound,    // no such device
+    Busy,        // held by another program (or access refused)
+    NotOpen,     // the operation needs an open port
+    Unsupported, // the port cannot take these settings
+    Io,          // any other failure of the device
+};
+
+// The one serial port of the main window: exactly the operations the tool
+// needs of it. One implementation drives QSerialPort, tests put a fake in.
+class SerialLine : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~SerialLine() override = default;
+
+    // The device to open: "COM3" on Windows, a device path elsewhere.
+    // Only changed while closed.
+    virtual void setPortName(const QString &name) = 0;
+    virtual QString portName() const = 0;
+
+    // Opens the device with the current settings and handshaking.
+    virtual PortError open() = 0;
+    // Closing a closed port is no error.
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // "9600,N,8,1", "115200,E,8,1.5": baud, parity letter (N O E M S), data
+    // bits, stop bits. Takes effect at once while open; kept for the next open
+    // while closed. Fails for settings the port cannot take.
+    virtual PortError applySettings(const QString &settingsText) = 0;
+    // 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 RTS/CTS and XON/XOFF.
+    virtual PortError setHandshaking(int mode) = 0;
+    // Binary input, buffer sizes, receive event from the first byte on.
+    virtual void configureBuffers(int inputBufferSize, int outputBufferSize) = 0;
+
+    // Queues the whole frame; fails while closed.
+    virtual PortError write(const QByteArray &bytes) = 0;
+    virtual int bytesWaiting() const = 0;
+    // Takes up to n waiting bytes out of the input, all of them for n = 0.
+    virtual QByteArray read(int n) = 0;
+
+signals:
+    // Data received: at least one byte is waiting. Delivered on the UI thread.
+    void received();
+};
+
+} // namespace serial
