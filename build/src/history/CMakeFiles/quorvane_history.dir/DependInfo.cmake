@@ -8,6 +8,7 @@ set(CMAKE_DEPENDS_LANGUAGES
 
 # The set of dependency files which are needed:
 set(CMAKE_DEPENDS_DEPENDENCY_FILES
+  "/work/main/src/history/historylog.cpp" "src/history/CMakeFiles/quorvane_history.dir/historylog.cpp.o" "gcc" "src/history/CMakeFiles/quorvane_history.dir/historylog.cpp.o.d"
   "/work/main/build/src/history/quorvane_history_autogen/mocs_compilation.cpp" "src/history/CMakeFiles/quorvane_history.dir/quorvane_history_autogen/mocs_compilation.cpp.o" "gcc" "src/history/CMakeFiles/quorvane_history.dir/quorvane_history_autogen/mocs_compilation.cpp.o.d"
   )
 

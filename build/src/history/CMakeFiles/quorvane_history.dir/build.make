@@ -83,17 +83,33 @@ src/history/CMakeFiles/quorvane_history.dir/quorvane_history_autogen/mocs_compil
 	@$(CMAKE_COMMAND) -E cmake_echo_color --switch=$(COLOR) --green "Compiling CXX source to assembly CMakeFiles/quorvane_history.dir/quorvane_history_autogen/mocs_compilation.cpp.s"
 	cd /work/main/build/src/history && /usr/bin/c++ $(CXX_DEFINES) $(CXX_INCLUDES) $(CXX_FLAGS) -S /work/main/build/src/history/quorvane_history_autogen/mocs_compilation.cpp -o CMakeFiles/quorvane_history.dir/quorvane_history_autogen/mocs_compilation.cpp.s
 
+src/history/CMakeFiles/quorvane_history.dir/historylog.cpp.o: src/history/CMakeFiles/quorvane_history.dir/flags.make
+src/history/CMakeFiles/quorvane_history.dir/historylog.cpp.o: /work/main/src/history/historylog.cpp
+src/history/CMakeFiles/quorvane_history.dir/historylog.cpp.o: src/history/CMakeFiles/quorvane_history.dir/compiler_depend.ts
+	@$(CMAKE_COMMAND) -E cmake_echo_color --switch=$(COLOR) --green --progress-dir=/work/main/build/CMakeFiles --progress-num=$(CMAKE_PROGRESS_2) "Building CXX object src/history/CMakeFiles/quorvane_history.dir/historylog.cpp.o"
+	cd /work/main/build/src/history && /usr/bin/c++ $(CXX_DEFINES) $(CXX_INCLUDES) $(CXX_FLAGS) -MD -MT src/history/CMakeFiles/quorvane_history.dir/historylog.cpp.o -MF CMakeFiles/quorvane_history.dir/historylog.cpp.o.d -o CMakeFiles/quorvane_history.dir/historylog.cpp.o -c /work/main/src/history/historylog.cpp
+
+src/history/CMakeFiles/quorvane_history.dir/historylog.cpp.i: cmake_force
+	@$(CMAKE_COMMAND) -E cmake_echo_color --switch=$(COLOR) --green "Preprocessing CXX source to CMakeFiles/quorvane_history.dir/historylog.cpp.i"
+	cd /work/main/build/src/history && /usr/bin/c++ $(CXX_DEFINES) $(CXX_INCLUDES) $(CXX_FLAGS) -E /work/main/src/history/historylog.cpp > CMakeFiles/quorvane_history.dir/historylog.cpp.i
+
+src/history/CMakeFiles/quorvane_history.dir/historylog.cpp.s: cmake_force
+	@$(CMAKE_COMMAND) -E cmake_echo_color --switch=$(COLOR) --green "Compiling CXX source to assembly CMakeFiles/quorvane_history.dir/historylog.cpp.s"
+	cd /work/main/build/src/history && /usr/bin/c++ $(CXX_DEFINES) $(CXX_INCLUDES) $(CXX_FLAGS) -S /work/main/src/history/historylog.cpp -o CMakeFiles/quorvane_history.dir/historylog.cpp.s
+
 # Object files for target quorvane_history
 quorvane_history_OBJECTS = \
-"CMakeFiles/quorvane_history.dir/quorvane_history_autogen/mocs_compilation.cpp.o"
+"CMakeFiles/quorvane_history.dir/quorvane_history_autogen/mocs_compilation.cpp.o" \
+"CMakeFiles/quorvane_history.dir/historylog.cpp.o"
 
 # External object files for target quorvane_history
 quorvane_history_EXTERNAL_OBJECTS =
 
 src/history/libquorvane_history.a: src/history/CMakeFiles/quorvane_history.dir/quorvane_history_autogen/mocs_compilation.cpp.o
+src/history/libquorvane_history.a: src/history/CMakeFiles/quorvane_history.dir/historylog.cpp.o
 src/history/libquorvane_history.a: src/history/CMakeFiles/quorvane_history.dir/build.make
 src/history/libquorvane_history.a: src/history/CMakeFiles/quorvane_history.dir/link.txt
-	@$(CMAKE_COMMAND) -E cmake_echo_color --switch=$(COLOR) --green --bold --progress-dir=/work/main/build/CMakeFiles --progress-num=$(CMAKE_PROGRESS_2) "Linking CXX static library libquorvane_history.a"
+	@$(CMAKE_COMMAND) -E cmake_echo_color --switch=$(COLOR) --green --bold --progress-dir=/work/main/build/CMakeFiles --progress-num=$(CMAKE_PROGRESS_3) "Linking CXX static library libquorvane_history.a"
 	cd /work/main/build/src/history && $(CMAKE_COMMAND) -P CMakeFiles/quorvane_history.dir/cmake_clean_target.cmake
 	cd /work/main/build/src/history && $(CMAKE_COMMAND) -E cmake_link_script CMakeFiles/quorvane_history.dir/link.txt --verbose=$(VERBOSE)
 

@@ -2,6 +2,8 @@ file(REMOVE_RECURSE
   "CMakeFiles/quorvane_history_autogen.dir/AutogenUsed.txt"
   "CMakeFiles/quorvane_history_autogen.dir/ParseCache.txt"
   "quorvane_history_autogen"
+  "CMakeFiles/quorvane_history.dir/historylog.cpp.o"
+  "CMakeFiles/quorvane_history.dir/historylog.cpp.o.d"
   "CMakeFiles/quorvane_history.dir/quorvane_history_autogen/mocs_compilation.cpp.o"
   "CMakeFiles/quorvane_history.dir/quorvane_history_autogen/mocs_compilation.cpp.o.d"
   "libquorvane_history.a"
