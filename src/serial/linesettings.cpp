@@ -1,0 +1,102 @@
+#include "serial/linesettings.h"
+
+#include <array>
+#include <charconv>
+
+namespace serial {
+
+namespace {
+
+// Splits at commas; nullopt unless there are exactly four fields.
+std::optional<std::array<std::string_view, 4>> fourFields(std::string_view text)
+{
+    std::array<std::string_view, 4> fields;
+    std::size_t field = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != ',')
+            continue;
+        if (field == fields.size())
+            return std::nullopt;
+        fields[field++] = text.substr(start, i - start);
+        start = i + 1;
+    }
+    if (field != fields.size())
+        return std::nullopt;
+    return fields;
+}
+
+// Decimal digits only, at least one, and a value that fits.
+std::optional<int> positiveNumber(std::string_view digits)
+{
+    if (digits.empty())
+        return std::nullopt;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+    }
+    int value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc() || end != digits.data() + digits.size() || value <= 0)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<Parity> parityFromLetter(std::string_view letter)
+{
+    if (letter.size() != 1)
+        return std::nullopt;
+    switch (letter[0]) {
+    case 'N': case 'n': return Parity::None;
+    case 'O': case 'o': return Parity::Odd;
+    case 'E': case 'e': return Parity::Even;
+    case 'M': case 'm': return Parity::Mark;
+    case 'S': case 's': return Parity::Space;
+    default: return std::nullopt;
+    }
+}
+
+std::optional<StopBits> stopBitsFromText(std::string_view text)
+{
+    if (text == "1")
+        return StopBits::One;
+    if (text == "1.5")
+        return StopBits::OneAndHalf;
+    if (text == "2")
+        return StopBits::Two;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<LineSettings> parseLineSettings(std::string_view text)
+{
+    const auto fields = fourFields(text);
+    if (!fields)
+        return std::nullopt;
+    const auto baud = positiveNumber((*fields)[0]);
+    const auto parity = parityFromLetter((*fields)[1]);
+    const auto stopBits = stopBitsFromText((*fields)[3]);
+    const std::string_view dataBits = (*fields)[2];
+    if (!baud || !parity || !stopBits || dataBits.size() != 1 || dataBits[0] < '5' || dataBits[0] > '8')
+        return std::nullopt;
+    return LineSettings{*baud, *parity, dataBits[0] - '0', *stopBits};
+}
+
+std::string settingsText(const LineSettings &settings)
+{
+    std::string text = std::to_string(settings.baud);
+    text += ',';
+    text += static_cast<char>(settings.parity);
+    text += ',';
+    text += std::to_string(settings.dataBits);
+    text += ',';
+    switch (settings.stopBits) {
+    case StopBits::One: text += "1"; break;
+    case StopBits::OneAndHalf: text += "1.5"; break;
+    case StopBits::Two: text += "2"; break;
+    }
+    return text;
+}
+
+} // namespace serial

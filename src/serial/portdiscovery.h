@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+
+// Finding the serial ports the operator can choose from, once at start-up.
+namespace serial {
+
+class SerialLine;
+
+// One port of the port list.
+struct PortEntry {
+    QString display; // what the port list shows: "COM3", "ttyUSB0", a link's file name
+    QString device;  // what the serial line opens: "COM3", "/dev/ttyUSB0", a full path
+
+    friend bool operator==(const PortEntry &, const PortEntry &) = default;
+};
+
+// The outcome of the start-up scan.
+struct PortScan {
+    QList<PortEntry> ports;
+    int current = -1; // index into ports, -1 if none
+};
+
+// How long a scan may spend probing before it stops.
+inline constexpr std::chrono::milliseconds DefaultScanBudget{3000};
+
+// The device paths given at launch with "--port PATH" (or "--port=PATH"),
+// repeatable, in the order given. Other arguments are ignored.
+QStringList portArguments(const QStringList &arguments);
+
+// "COM50" down to "COM1", shown as they are named.
+QList<PortEntry> windowsCandidates();
+// The system's serial ports, highest name first ("ttyUSB1", "ttyUSB0", "ttyS1").
+QList<PortEntry> systemCandidates();
+// Paths given at launch, each shown by its file name.
+QList<PortEntry> givenCandidates(const QStringList &paths);
+// The given ports, then the system ports that are not the same device as one
+// of them (a /dev/serial/by-id link and its ttyUSB0 are one port).
+QList<PortEntry> mergeCandidates(const QList<PortEntry> &given, const QList<PortEntry> &system);
+
+// Opens and closes each candidate in turn on the line and lists those that
+// opened, in candidate order. Current is the first one listed when it is among
+// the first `preferred` candidates, otherwise the last one listed. Failures are
+// not reported. Probing stops once the budget is spent. The line is left closed
+// and, if a port was found, named after the current one.
+PortScan probeCandidates(SerialLine &line, const QList<PortEntry> &candidates, int preferred,
+                         std::chrono::milliseconds budget = DefaultScanBudget);
+
+// COM50 down to COM1: highest first, the lowest current.
+PortScan scanWindowsPorts(SerialLine &line, std::chrono::milliseconds budget = DefaultScanBudget);
+// The given paths first, in their order, the first of them current; then the
+// system's ports, highest first, the lowest current when no given path opened.
+PortScan scanDevicePorts(SerialLine &line, const QStringList &givenPaths,
+                         std::chrono::milliseconds budget = DefaultScanBudget);
+// The scan of this platform: the Windows rule on Windows (given paths do not
+// apply there), the device rule elsewhere.
+PortScan scanPorts(SerialLine &line, const QStringList &givenPaths,
+                   std::chrono::milliseconds budget = DefaultScanBudget);
+
+} // namespace serial
