@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace history {
+
+// What the start-up size check found.
+enum class SizeCheck {
+    Missing,  // no log (or it could not be opened): nothing to say
+    Fine,     // below the note threshold
+    Note,     // 1.5 MiB or more: the operator is asked to save it
+    Deleted,  // above 2 MiB: deleted
+};
+
+inline constexpr qint64 NoteThreshold = 1572864;   // 1.5 x 1,048,576 bytes
+inline constexpr qint64 DeleteThreshold = 2097152; // 2 x 1,048,576 bytes
+inline constexpr int ViewerLines = 400;
+
+// One entry line: "yyyy-mm-dd hh:mm:ss : M meter C" + outcome, CR LF ended.
+QByteArray EntryLine(const QDateTime &when, const QString &meterType, const QString &command, const QString &outcome);
+
+// History.log: one line per completed operation, kept beside the program or,
+// where that folder cannot be written, in the user's data folder.
+class HistoryLog
+{
+public:
+    // programFolder: where the log normally lives; fallbackFolder: where it
+    // goes when programFolder is not writable.
+    HistoryLog(QString programFolder, QString fallbackFolder);
+
+    QString path() const { return m_path; }
+    // True when the log had to move to the fallback folder.
+    bool relocated() const { return m_relocated; }
+
+    struct AppendResult {
+        bool written = false;
+        bool movedToFallback = false; // this append found the program folder unwritable
+        QString error;                // why nothing could be written
+    };
+
+    // Appends one complete line in a single write, so that two copies of the
+    // tool on one log never interleave. When the log beside the program cannot
+    // be written, the line goes to the fallback folder from then on.
+    AppendResult append(const QDateTime &when, const QString &meterType, const QString &command,
+                        const QString &outcome);
+
+    SizeCheck checkSize();
+
+    // The newest maxLines lines, oldest first; nullopt when the log cannot be read.
+    std::optional<QStringList> newestLines(int maxLines = ViewerLines) const;
+    std::optional<qint64> size() const;
+
+private:
+    void choosePath();
+    void moveToFallback();
+
+    QString m_programFolder;
+    QString m_fallbackFolder;
+    QString m_path;
+    bool m_relocated = false;
+};
+
+} // namespace history
