@@ -1,0 +1,122 @@
+#include "fakeserialline.h"
+
+#include "serial/linesettings.h"
+
+#include <QTimer>
+
+using serial::PortError;
+
+char *serial::toString(PortError error)
+{
+    switch (error) {
+    case PortError::None: return qstrdup("None");
+    case PortError::NotFound: return qstrdup("NotFound");
+    case PortError::Busy: return qstrdup("Busy");
+    case PortError::NotOpen: return qstrdup("NotOpen");
+    case PortError::Unsupported: return qstrdup("Unsupported");
+    case PortError::Io: return qstrdup("Io");
+    }
+    return qstrdup("?");
+}
+
+void FakeSerialLine::vanish()
+{
+    m_gone = true;
+    m_openable.removeAll(m_name);
+    m_busy.removeAll(m_name);
+}
+
+void FakeSerialLine::deliver(const QByteArray &chunk)
+{
+    m_input.append(chunk);
+    emit received();
+}
+
+PortError FakeSerialLine::open()
+{
+    ++m_openCalls;
+    if (m_open)
+        return PortError::None;
+    if (m_busy.contains(m_name))
+        return PortError::Busy;
+    if (!m_openable.contains(m_name))
+        return PortError::NotFound;
+    m_open = true;
+    m_gone = false;
+    m_opened.append(m_name);
+    return PortError::None;
+}
+
+void FakeSerialLine::close()
+{
+    ++m_closeCalls;
+    m_open = false;
+    m_gone = false;
+    m_input.clear();
+}
+
+PortError FakeSerialLine::applySettings(const QString &settingsText)
+{
+    if (!serial::parseLineSettings(settingsText.toStdString()) || m_refusedTexts.contains(settingsText)
+        || (m_refuses && m_refuses(settingsText)))
+        return PortError::Unsupported;
+    m_settingsText = settingsText;
+    m_settingsHistory.append(settingsText);
+    return PortError::None;
+}
+
+PortError FakeSerialLine::setHandshaking(int mode)
+{
+    if (mode < 0 || mode > 3)
+        return PortError::Unsupported;
+    m_handshaking = mode;
+    return PortError::None;
+}
+
+void FakeSerialLine::configureBuffers(int inputBufferSize, int outputBufferSize)
+{
+    m_inputBufferSize = inputBufferSize;
+    m_outputBufferSize = outputBufferSize;
+}
+
+PortError FakeSerialLine::write(const QByteArray &bytes)
+{
+    if (!m_open)
+        return PortError::NotOpen;
+    if (m_gone) {
+        close();
+        return PortError::Io;
+    }
+    if (m_writeFailure != PortError::None)
+        return m_writeFailure;
+    m_written.append(bytes);
+    if (!m_script.isEmpty()) {
+        deliverInTurn(m_script);
+        m_script.clear();
+    }
+    return PortError::None;
+}
+
+QByteArray FakeSerialLine::read(int n)
+{
+    const qsizetype count = n > 0 ? qMin<qsizetype>(n, m_input.size()) : m_input.size();
+    const QByteArray taken = m_input.left(count);
+    m_input.remove(0, count);
+    if (m_gone)
+        close();
+    return taken;
+}
+
+void FakeSerialLine::deliverInTurn(QList<QByteArray> chunks)
+{
+    if (chunks.isEmpty())
+        return;
+    ++m_deliveriesQueued;
+    QTimer::singleShot(0, this, [this, chunks]() mutable {
+        --m_deliveriesQueued;
+        if (!m_open)
+            return;
+        deliver(chunks.takeFirst());
+        deliverInTurn(chunks);
+    });
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <QtGlobal>
+
+#include <optional>
+
+// Two pseudo-terminals joined by socat, reached through links in a fresh
+// temporary folder: what is written to one end arrives at the other.
+class PtyPair
+{
+public:
+    PtyPair() = default;
+    ~PtyPair();
+    PtyPair(const PtyPair &) = delete;
+    PtyPair &operator=(const PtyPair &) = delete;
+
+    // Starts socat and waits until both links exist. False with failure() set
+    // when socat cannot run or the links do not appear in time.
+    bool start(const QString &nearName = QStringLiteral("tool"),
+               const QString &farName = QStringLiteral("peer"));
+    // Ends socat: both terminals close and their links go away.
+    void stop();
+    bool isRunning() const { return m_socat.state() != QProcess::NotRunning; }
+
+    QString nearPath() const { return m_nearPath; }
+    QString farPath() const { return m_farPath; }
+    QString folder() const { return m_dir.path(); }
+    QString failure() const { return m_failure; }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_socat;
+    QString m_nearPath;
+    QString m_farPath;
+    QString m_failure;
+};
+
+// What the meter on the far end holds when it starts.
+struct PeerMeter {
+    int slaveId = 1;
+    float energy = 0.0f;         // input registers 0x0156-0x0157, single
+    quint32 scaledEnergy = 0;    // holding registers 0x011E-0x011F, scaled integer
+    float importEnergy = 0.0f;   // input registers 0x0048-0x0049
+    float exportEnergy = 0.0f;   // input registers 0x004A-0x004B
+};
+
+// A serial line with an independent Modbus RTU slave (pymodbus) on its far
+// end, standing in for a meter. The tool opens toolPort() at 9600 8N1.
+// Both processes end with the fixture.
+class PeerFixture
+{
+public:
+    PeerFixture() = default;
+    ~PeerFixture();
+    PeerFixture(const PeerFixture &) = delete;
+    PeerFixture &operator=(const PeerFixture &) = delete;
+
+    // Starts the line and the slave and waits until the slave serves.
+    // False with failure() set otherwise; nothing is left running then.
+    bool start(const PeerMeter &meter = {});
+    bool start(int slaveId, float energy = 0.0f, quint32 scaledEnergy = 0);
+    void stop();
+
+    QString toolPort() const { return m_line.nearPath(); }
+    QString failure() const { return m_failure; }
+
+    // The values the slave holds now (after the requests answered so far);
+    // nullopt when a register in the range does not exist.
+    std::optional<QList<quint16>> holding(quint16 first, int count) const;
+    std::optional<QList<quint16>> input(quint16 first, int count) const;
+
+    // Pulls the line away under the tool, as an unplugged adapter would.
+    void cutLine() { m_line.stop(); }
+
+private:
+    std::optional<QList<quint16>> registers(const char *table, quint16 first, int count) const;
+
+    PtyPair m_line;
+    QProcess m_peer;
+    QString m_statePath;
+    QString m_failure;
+};
