@@ -1,0 +1,37 @@
+#include "commands.h"
+#include "operation.h"
+
+#include "engine/requestframe.h"
+
+#include <cstdio>
+
+namespace cli {
+
+int RunFrame(const Options& options, std::ostream& out, std::ostream& err)
+{
+    const auto preparation = PrepareOperation(options);
+    if (!preparation.prepared) {
+        err << preparation.refusal << "\n";
+        return 1;
+    }
+    const auto& p = *preparation.prepared;
+    const auto frame = engine::BuildRequestFrame(p.state.FrameKind, options.command, p.state.RequestCode,
+                                                 p.state.RequestAddress, p.parameterCode, p.state.TimeData,
+                                                 p.state.TariffData);
+    if (frame.empty()) {
+        err << "no request frame for " << options.meter << " / " << options.command << "\n";
+        return 1;
+    }
+    std::string text;
+    for (const auto b : frame) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, "%02X", b);
+        if (!text.empty())
+            text += ' ';
+        text += pair;
+    }
+    out << text << "\n";
+    return 0;
+}
+
+} // namespace cli
