@@ -78,8 +78,13 @@ QList<PortEntry> systemCandidates()
     const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &port : ports)
         candidates.append({port.portName(), port.systemLocation()});
-    std::stable_sort(candidates.begin(), candidates.end(), ranksHigher);
-    return candidates;
+    return highestFirst(candidates);
+}
+
+QList<PortEntry> highestFirst(QList<PortEntry> entries)
+{
+    std::stable_sort(entries.begin(), entries.end(), ranksHigher);
+    return entries;
 }
 
 QList<PortEntry> givenCandidates(const QStringList &paths)

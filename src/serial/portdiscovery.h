@@ -34,8 +34,11 @@ QStringList portArguments(const QStringList &arguments);
 
 // "COM50" down to "COM1", shown as they are named.
 QList<PortEntry> windowsCandidates();
-// The system's serial ports, highest name first ("ttyUSB1", "ttyUSB0", "ttyS1").
+// The system's serial ports, highest first.
 QList<PortEntry> systemCandidates();
+// Sorted by display name, highest first, numbers compared as numbers:
+// "ttyUSB10", "ttyUSB9", "ttyUSB0", "ttyS1".
+QList<PortEntry> highestFirst(QList<PortEntry> entries);
 // Paths given at launch, each shown by its file name.
 QList<PortEntry> givenCandidates(const QStringList &paths);
 // The given ports, then the system ports that are not the same device as one
