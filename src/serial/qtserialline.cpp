@@ -80,6 +80,8 @@ PortError QtSerialLine::open()
 {
     if (isOpen())
         return PortError::None;
+    if (m_name.isEmpty()) // QSerialPort would try to open the folder /dev
+        return PortError::NotFound;
     m_port.clearError();
     m_port.setPortName(m_name);
     // While closed these are only stored; QSerialPort applies them when it opens.

@@ -62,6 +62,7 @@ private slots:
     void handshaking_data();
     void handshaking();
     void portHeldElsewhereIsBusy();
+    void missingDeviceIsNotFound_data();
     void missingDeviceIsNotFound();
     void closedPortRefusesWork();
     void vanishedDevice_data();
@@ -262,10 +263,19 @@ void TestQtSerialLine::portHeldElsewhereIsBusy()
     QCOMPARE(other.open(), PortError::None);
 }
 
+void TestQtSerialLine::missingDeviceIsNotFound_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("no such file") << QFileInfo(m_peer.toolPort()).path() + "/no_such_tty";
+    QTest::newRow("COM7 on a system without it") << "COM7";
+    QTest::newRow("empty name") << "";
+}
+
 void TestQtSerialLine::missingDeviceIsNotFound()
 {
+    QFETCH(QString, name);
     QtSerialLine line;
-    line.setPortName(QFileInfo(m_peer.toolPort()).path() + "/no_such_tty");
+    line.setPortName(name);
     QCOMPARE(line.open(), PortError::NotFound);
     QVERIFY(!line.isOpen());
 }

@@ -11,9 +11,14 @@ namespace {
 constexpr int StartMs = 10000; // a cold python start on a busy machine is slow
 constexpr int StopMs = 3000;
 
+// Asks first, so that socat removes its links (a stale link could later lead
+// to another program's terminal under the same number); then insists.
 void endProcess(QProcess &process)
 {
     if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (process.waitForFinished(StopMs))
         return;
     process.kill();
     process.waitForFinished(StopMs);
@@ -36,6 +41,8 @@ bool PtyPair::start(const QString &nearName, const QString &farName)
     }
     m_nearPath = m_dir.filePath(nearName);
     m_farPath = m_dir.filePath(farName);
+    QFile::remove(m_nearPath); // left by an earlier start that had to be killed
+    QFile::remove(m_farPath);
     m_socat.setProcessChannelMode(QProcess::SeparateChannels);
     m_socat.setReadChannel(QProcess::StandardError);
     m_socat.start(QStringLiteral("socat"),
