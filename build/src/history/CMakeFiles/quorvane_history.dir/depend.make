@@ -1,2 +1,0 @@
-# Empty dependencies file for quorvane_history.
-# This may be replaced when dependencies are built.
