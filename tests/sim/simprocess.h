@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// One byte as it came off the line, with the moment the test saw it.
+struct Arrival {
+    std::uint8_t byte = 0;
+    Clock::time_point at;
+};
+
+std::vector<std::uint8_t> BytesOf(const std::vector<Arrival>& arrivals);
+
+// A running quorvane-sim whose pseudo-terminal the test has opened; the
+// simulator's log goes to a file in a temporary folder.
+class SimProcess {
+public:
+    SimProcess() = default;
+    ~SimProcess();
+    SimProcess(const SimProcess&) = delete;
+    SimProcess& operator=(const SimProcess&) = delete;
+
+    // Starts the simulator and opens the port it prints; false with the reason in error().
+    bool start(const QStringList& arguments);
+
+    // Writes a request; returns when its last byte has been handed to the line.
+    Clock::time_point send(const std::vector<std::uint8_t>& request);
+
+    // Bytes until `count` have come or the deadline has passed.
+    std::vector<Arrival> receive(std::size_t count, std::chrono::milliseconds deadline);
+
+    // Bytes until none has come for `quiet`, or the deadline has passed.
+    std::vector<Arrival> receiveUntilQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds deadline);
+
+    // SIGTERM and wait; the exit code, or -1 if it did not end normally in time.
+    int stop();
+
+    QString port() const { return m_port; }
+    QString error() const { return m_error; }
+    QString logText() const;
+    QString folder() const { return m_folder.path(); }
+
+    static QString Executable();
+
+private:
+    QTemporaryDir m_folder;
+    QProcess m_process;
+    QString m_port;
+    QString m_error;
+    int m_fd = -1;
+};
