@@ -159,6 +159,7 @@ void TestCli::usageErrors_data()
     QTest::newRow("no arguments") << QStringList{};
     QTest::newRow("unknown action") << QStringList{"send"};
     QTest::newRow("unknown meter type") << operation("frame", "Kestrel", "Read Energy", "1");
+    QTest::newRow("meter type with a line break, still one line") << operation("frame", "Tarvik\nCT", "Read Energy", "1");
     QTest::newRow("meter type in lower case") << operation("frame", "tarvik ct", "Read Energy", "1");
     QTest::newRow("unknown command") << operation("frame", "Tarvik CT", "Reset", "1");
     QTest::newRow("command not offered") << operation("frame", "Tarvik CT", "Set CT", "1")

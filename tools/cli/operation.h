@@ -11,11 +11,13 @@
 // as the send handler would have it just before writing the frame.
 namespace cli {
 
+// The operation state ready for the frame to be built or the reply judged.
 struct PreparedOperation {
     engine::OperationState state;
     int parameterCode = 0;
 };
 
+// Either the prepared operation or the refusal of one of its values.
 struct Preparation {
     std::optional<PreparedOperation> prepared;
     std::string refusal; // the message the tool would show, when a value is refused

@@ -11,8 +11,10 @@ namespace {
 
 using namespace catalogue::command;
 
+// What an option sets.
 enum class Key { Meter, Command, Address, Value, Value2, TimeData, TariffData, Date, Time, Tariff, Bytes };
 
+// An option as written on the command line, and what it sets.
 struct OptionName {
     std::string_view name;
     Key key;
@@ -32,9 +34,13 @@ constexpr std::array<OptionName, 11> OptionNames{{
     {"--bytes", Key::Bytes},
 }};
 
+// Control characters would break the one-line usage message.
 std::string quoted(std::string_view text)
 {
-    return "'" + std::string(text) + "'";
+    std::string out = "'";
+    for (const char c : text)
+        out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+    return out + "'";
 }
 
 int hexDigit(char c)

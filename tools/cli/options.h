@@ -11,6 +11,7 @@
 // The command line of quorvane-cli, parsed and checked against the catalogue.
 namespace cli {
 
+// What a run does: print the help, build a frame or judge a reply.
 enum class Verb { Help, Frame, Reply };
 
 // One run's choices, as the operator would make them in the main window and the dialogs.
