@@ -4,7 +4,7 @@
 #include "codec/single.h"
 
 #include <array>
-#include <cstdio>
+#include <charconv>
 
 namespace engine {
 
@@ -34,11 +34,12 @@ std::string scaledText(std::uint32_t v, std::uint32_t divisor)
     return std::to_string(v / divisor) + "." + std::string(width - fraction.size(), '0') + fraction;
 }
 
+// Always with a point: the report must read the same whatever the desktop's locale.
 std::string singleText(float x)
 {
     char text[64];
-    std::snprintf(text, sizeof text, "%.4f", static_cast<double>(x));
-    return text;
+    const auto result = std::to_chars(text, text + sizeof text, static_cast<double>(x), std::chars_format::fixed, 4);
+    return result.ec == std::errc() ? std::string(text, result.ptr) : std::string("?");
 }
 
 // The number-to-text conversion of the report puts a blank before a number
