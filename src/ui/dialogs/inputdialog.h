@@ -1,0 +1,60 @@
+#pragma once
+
+#include "engine/state.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace dialogs {
+
+// What every parameter dialog shares: the fixed window titled "Input Data",
+// its answer through DialogResult, and buttons that neither Enter nor Escape press.
+class InputDialog : public QDialog
+{
+public:
+    // Every dialog's window title.
+    static QString title() { return QStringLiteral("Input Data"); }
+
+    // Opens with the caret after the text of each box, nothing selected.
+    void setVisible(bool visible) override;
+
+protected:
+    InputDialog(engine::OperationState &state, const QString &objectName, int widthTwips, int heightTwips,
+                QWidget *parent);
+
+    QLabel *makeLabel(const QString &objectName, const QString &caption, int left, int top, int width, int height);
+    // A note label, drawn in red.
+    QLabel *makeNote(const QString &objectName, const QString &caption, int left, int top, int width, int height);
+    QPushButton *makeButton(const QString &objectName, const QString &caption, int left, int top, int width,
+                            int height);
+    QLineEdit *makeTextBox(const QString &objectName, const QString &text, int left, int top, int width, int height);
+
+    // Answer 1 (the outputs are already stored) and close.
+    void confirm();
+    // Answer 2 and close; the title-bar close answers nothing.
+    void cancel();
+
+    // Escape closes nothing: the dialogs have no cancel key.
+    void keyPressEvent(QKeyEvent *event) override;
+
+    engine::OperationState &m_state;
+};
+
+// Checks edit's text on every change, typed or set by code. When accept
+// refuses it (having shown its own message), the last character goes; that
+// is a change too, so the check repeats on the shorter text, one message per
+// removed character, until the text passes.
+void FilterTrailingCharacters(QLineEdit *edit, std::function<bool(const QString &)> accept);
+
+// True for a text of ASCII digits only; otherwise shows the illegal-characters
+// message and refuses.
+bool AcceptDigitsOnly(const QString &text);
+
+} // namespace dialogs

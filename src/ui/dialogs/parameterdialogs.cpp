@@ -1,0 +1,46 @@
+#include "ui/dialogs/parameterdialogs.h"
+
+#include "catalogue/catalogue.h"
+#include "ui/dialogs/inputbdform.h"
+#include "ui/dialogs/inputctform.h"
+#include "ui/dialogs/inputidform.h"
+#include "ui/dialogs/inputprform.h"
+#include "ui/dialogs/inputtaform.h"
+#include "ui/dialogs/inputtiform.h"
+
+#include <QPointer>
+
+namespace dialogs {
+
+ModalParameterDialogs::ModalParameterDialogs(engine::OperationState &state, QWidget *owner)
+    : m_state(state)
+    , m_owner(owner)
+{
+}
+
+void ModalParameterDialogs::ask(std::string_view command, std::string_view meterType)
+{
+    namespace cmd = catalogue::command;
+    QPointer<QDialog> dialog;
+    if (command == cmd::ModifyMeterAddress)
+        dialog = new Input_ID_Form(m_state, m_owner);
+    else if (command == cmd::ModifyBaudRate)
+        dialog = new Input_BD_Form(m_state, m_owner);
+    else if (command == cmd::ModifyParity)
+        dialog = new Input_PR_Form(m_state, m_owner);
+    else if (command == cmd::SetCt)
+        dialog = new Input_CT_Form(m_state, m_owner);
+    else if (command == cmd::SetTime)
+        dialog = new Input_TI_Form(m_state, m_owner);
+    else if (command == cmd::SetTariff)
+        dialog = new Input_TA_Form(m_state, QString::fromUtf8(meterType.data(), static_cast<qsizetype>(meterType.size())),
+                                   m_owner);
+    if (!dialog)
+        return;
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->exec();
+    // The owner may have gone with the dialog while the modal loop ran.
+    delete dialog.data();
+}
+
+} // namespace dialogs
