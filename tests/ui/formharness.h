@@ -1,0 +1,41 @@
+#pragma once
+
+#include "fakeserialline.h"
+#include "messagelog.h"
+#include "serial/portdiscovery.h"
+#include "ui/main/form1.h"
+
+#include <QDateTime>
+#include <QTemporaryDir>
+#include <memory>
+
+// A main window on a fake port, with its files in a fresh folder, messages
+// recorded and a fixed clock for the History.log lines.
+struct FormHarness {
+    explicit FormHarness(const QStringList &openablePorts = {"COM1", "COM3", "COM12"},
+                         dialogs::ParameterDialogs *dialogs = nullptr)
+    {
+        port.setOpenablePorts(openablePorts);
+        Form1Options options;
+        options.scanPorts = [](serial::SerialLine &line) { return serial::scanWindowsPorts(line); };
+        options.programFolder = folder.path();
+        options.fallbackFolder = folder.filePath(QStringLiteral("fallback"));
+        options.clock = [this] { return now; };
+        options.parameterDialogs = dialogs;
+        form = std::make_unique<Form1>(port, options);
+    }
+
+    Form1 &load()
+    {
+        form->Form_Load();
+        return *form;
+    }
+
+    QString logPath() const { return folder.filePath(QStringLiteral("History.log")); }
+
+    QTemporaryDir folder;
+    FakeSerialLine port;
+    MessageLog messages;
+    QDateTime now{QDate(2024, 3, 3), QTime(14, 5, 9)};
+    std::unique_ptr<Form1> form;
+};
