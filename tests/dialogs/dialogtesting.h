@@ -1,11 +1,9 @@
 #pragma once
 
 #include <QApplication>
-#include <QDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
-#include <QWidget>
 
 // Helpers for driving the parameter dialogs through their windows.
 namespace dialogtesting {
@@ -18,7 +16,7 @@ inline bool showActive(QWidget *dialog)
     return QTest::qWaitForWindowActive(dialog);
 }
 
-// The name of the control that holds the focus (a combo box's inner editor counts as the box).
+// The control holding the focus (a combo box's inner editor counts as the box).
 inline QString focusedName()
 {
     QWidget *w = QApplication::focusWidget();
@@ -27,54 +25,43 @@ inline QString focusedName()
     return w ? w->objectName() : QString();
 }
 
-// Types text key by key into widget; characters outside ASCII arrive as key
-// events carrying their text, as an input method delivers them.
-inline void typeText(QWidget *widget, const QString &text)
-{
-    for (const QChar c : text) {
-        if (c.unicode() < 128)
-            QTest::keyClick(widget, c.toLatin1());
-        else
-            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
-
 // Presses Tab steps times and names the control reached after each press.
-inline QStringList tabWalk(int steps)
+inline QStringList tabWalk(qsizetype steps)
 {
     QStringList names;
-    for (int i = 0; i < steps; ++i) {
+    for (qsizetype i = 0; i < steps; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         names << focusedName();
     }
     return names;
 }
 
-// Labels and buttons whose caption needs more room than they have.
-inline QStringList cutOffCaptions(const QWidget *dialog)
+// Types key by key; characters outside ASCII arrive as key events carrying their text.
+inline void typeText(QWidget *widget, const QString &text)
 {
-    QStringList cut;
-    for (const QLabel *label : dialog->findChildren<QLabel *>())
-        if (label->sizeHint().width() > label->width() || label->sizeHint().height() > label->height())
-            cut << label->objectName() + " \"" + label->text() + "\"";
-    for (const QPushButton *button : dialog->findChildren<QPushButton *>())
-        if (button->sizeHint().width() > button->width() || button->sizeHint().height() > button->height())
-            cut << button->objectName() + " \"" + button->text() + "\"";
-    return cut;
+    for (const QChar c : text)
+        if (c.unicode() < 128)
+            QTest::keyClick(widget, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
 }
 
-// Controls that stick out of the window or overlap one another.
-inline QStringList misplacedControls(const QWidget *dialog)
+// Captions cut off, controls outside the window or overlapping each other.
+inline QStringList layoutProblems(const QWidget *dialog)
 {
     QStringList bad;
     const QList<QWidget *> controls = dialog->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
-    for (const QWidget *c : controls)
+    for (qsizetype i = 0; i < controls.size(); ++i) {
+        const QWidget *c = controls[i];
+        if ((qobject_cast<const QLabel *>(c) || qobject_cast<const QPushButton *>(c))
+            && (c->sizeHint().width() > c->width() || c->sizeHint().height() > c->height()))
+            bad << c->objectName() + " cut off";
         if (!dialog->rect().contains(c->geometry()))
             bad << c->objectName() + " outside";
-    for (qsizetype i = 0; i < controls.size(); ++i)
         for (qsizetype j = i + 1; j < controls.size(); ++j)
-            if (controls[i]->geometry().intersects(controls[j]->geometry()))
-                bad << controls[i]->objectName() + " overlaps " + controls[j]->objectName();
+            if (c->geometry().intersects(controls[j]->geometry()))
+                bad << c->objectName() + " overlaps " + controls[j]->objectName();
+    }
     return bad;
 }
 

@@ -3,7 +3,6 @@
 #include "ui/messages/showmessage.h"
 
 #include <QList>
-#include <QString>
 #include <QStringList>
 
 // Takes the place of the message box while it lives: records each message
@@ -44,8 +43,6 @@ public:
                 return false;
         return true;
     }
-
-    void clear() { shown.clear(); }
 
     QList<Message> shown;
 };
