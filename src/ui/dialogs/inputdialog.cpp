@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include <algorithm>
 #include <limits>
 #include <memory>
 
