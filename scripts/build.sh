@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Configures and builds everything into build/ (incremental after the first run).
+# Configures and builds into build/ (incremental after the first run): the
+# targets named as arguments, or everything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
+targets=()
+for t in "$@"; do targets+=(--target "$t"); done
+cmake --build build -j"$(nproc)" "${targets[@]}"

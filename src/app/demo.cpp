@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextStream>
@@ -34,11 +35,13 @@ public:
 
 } // namespace
 
-int RunDemo(Form1 &form)
+int RunDemo(Form1 &form, int holdMs)
 {
     PrintingPresenter presenter;
     messages::SetMessagePresenter(&presenter);
     form.Form_Load();
+    if (holdMs > 0)
+        form.show();
     out() << "Quorvane without a display: the main window runs offscreen.\n"
           << "Port list: " << (form.Combo6->count() ? form.Combo6->currentText() : QStringLiteral("(none)")) << "\n";
 
@@ -49,7 +52,7 @@ int RunDemo(Form1 &form)
         return 1;
     }
     out() << "Meter type: " << form.Combo7->currentText() << ", command: " << form.Combo8->currentText()
-          << ", address: " << form.state().RequestAddress << " -> pressing \"Confirm\"\n";
+          << ", address: " << form.addr_Text->text() << " -> pressing \"Confirm\"\n";
     out().flush();
 
     QElapsedTimer clock;
@@ -58,8 +61,10 @@ int RunDemo(Form1 &form)
     // The window reports on its own timers; wait until "Confirm" is back.
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (form.Send_command->isEnabled() && form.state().AwaitingReply == 0)
+        if (form.Send_command->isEnabled() && form.state().AwaitingReply == 0) {
+            poll.stop();
             QCoreApplication::exit(0);
+        }
     });
     poll.start(5);
     QCoreApplication::exec();
@@ -71,6 +76,14 @@ int RunDemo(Form1 &form)
     if (const auto lines = form.historyLog().newestLines(1); lines && !lines->isEmpty())
         out() << "  " << lines->back() << "\n";
     out().flush();
+    if (holdMs > 0) {
+        // Leaves the window up a while after the exchange, e.g. for a screenshot.
+        const QRect where = form.geometry();
+        out() << "window " << where.x() << ' ' << where.y() << ' ' << where.width() << ' ' << where.height() << "\n";
+        out().flush();
+        QTimer::singleShot(holdMs, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+    }
     messages::SetMessagePresenter(nullptr);
     form.open_close_Command_Click();
     return form.state().SuccessCount > 0 ? 0 : 1;

@@ -10,12 +10,14 @@
 
 int main(int argc, char *argv[])
 {
-    const bool demo = [&] {
-        for (int i = 1; i < argc; ++i)
-            if (qstrcmp(argv[i], "--demo") == 0)
-                return true;
-        return false;
-    }();
+    bool demo = false;
+    int holdMs = 0;
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--demo") == 0)
+            demo = true;
+        else if (qstrcmp(argv[i], "--demo-hold") == 0 && i + 1 < argc)
+            holdMs = QByteArray(argv[++i]).toInt();
+    }
     if (demo && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
@@ -33,7 +35,7 @@ int main(int argc, char *argv[])
 
     Form1 form(port, options);
     if (demo)
-        return RunDemo(form);
+        return RunDemo(form, holdMs);
 
     form.Form_Load();
     if (const QScreen *screen = form.screen())

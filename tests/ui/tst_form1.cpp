@@ -78,6 +78,7 @@ private slots:
     void viewerShowsMarkupAsText();
     void logoShownWhenPresent();
     void closingClosesPortAndViewer();
+    void captionsFitTheirControls();
 };
 
 void TestForm1::controls_data()
@@ -126,7 +127,7 @@ void TestForm1::controls_data()
         {"Image1", "Form1", "", 8400, 2880, 2175, 495},
         {"Frame1", "Form1", "", 120, 3400, 10515, 398},
         {"Label4", "Frame1", "COM1 Closed", 120, 120, 1455, 225},
-        {"Label10", "Frame1", "9600bps,8,1,None", 1580, 120, 1695, 225},
+        {"Label10", "Frame1", "9600bps,8,1,None", 1580, 120, 1995, 225},
         {"Label8", "Frame1", "Succeed :", 3600, 120, 1455, 225},
         {"Success_Label", "Frame1", "0", 4440, 120, 615, 225},
         {"Label9", "Frame1", "Failed :", 5160, 120, 735, 225},
@@ -508,16 +509,19 @@ void TestForm1::viewerShowsMarkupAsText()
     {
         QFile file(h.logPath());
         QVERIFY(file.open(QIODevice::WriteOnly));
+        // Grown past the note size by short lines, as a log grows.
+        const QByteArray line = QByteArray(98, 'x') + "\r\n";
+        for (qint64 written = 0; written < history::NoteThreshold; written += line.size())
+            file.write(line);
         file.write("<b>bold</b> &amp; <img src=x>\r\n");
-        file.write(QByteArray(history::NoteThreshold, 'x'));
-        file.write("\r\n");
     }
     auto &form = h.load();
     form.History_command_Click();
     const QString shown = form.historyForm()->Text1->toPlainText();
-    QVERIFY(shown.startsWith(QStringLiteral("<b>bold</b> &amp; <img src=x>\n")));
-    QVERIFY(shown.endsWith(QStringLiteral("\nNote : The file volume of History.log is beyond 1.5MB,it will be deleted "
-                                          "automatically when it's more than 2MB.Please save it in time.")));
+    QCOMPARE(shown.count(QLatin1Char('\n')), history::ViewerLines);
+    QVERIFY(shown.endsWith(QStringLiteral("\n<b>bold</b> &amp; <img src=x>\nNote : The file volume of History.log is "
+                                          "beyond 1.5MB,it will be deleted automatically when it's more than 2MB.Please "
+                                          "save it in time.")));
 }
 
 void TestForm1::logoShownWhenPresent()
@@ -541,6 +545,41 @@ void TestForm1::closingClosesPortAndViewer()
     form.close();
     QVERIFY(!h.port.isOpen());
     QVERIFY(!form.historyForm() || !form.historyForm()->isVisible());
+}
+
+// Texts the window shows at run time, at their longest, besides the design captions.
+void TestForm1::captionsFitTheirControls()
+{
+    FormHarness h;
+    auto &form = h.load();
+    form.show();
+    const QList<std::pair<QWidget *, QString>> runTime{
+        {form.Label6, QStringLiteral("            Fail")},
+        {form.Label6, QStringLiteral("      Success")},
+        {form.Label6, QStringLiteral("Comm Error")},
+        {form.Label4, QStringLiteral("COM50 Opened")},
+        {form.Label10, QStringLiteral("115200bps,8,1.5,Space")},
+        {form.Label5, QStringLiteral("Current Meter Address : 247")},
+        {form.open_close_Command, QStringLiteral("Close Port")},
+        {form.Success_Label, QStringLiteral("99999")},
+        {form.Err_Label, QStringLiteral("9999")},
+    };
+    QStringList tooWide;
+    const auto check = [&](QWidget *w, const QString &text) {
+        // Buttons need room for their bevel; labels only for their text.
+        const int room = w->width() - (qobject_cast<QPushButton *>(w) ? 8 : 0);
+        const int needed = w->fontMetrics().horizontalAdvance(text);
+        if (needed > room)
+            tooWide << QStringLiteral("%1 \"%2\" needs %3 px, has %4").arg(w->objectName(), text).arg(needed).arg(room);
+    };
+    for (auto *label : form.findChildren<QLabel *>())
+        if (!label->text().isEmpty() && label != form.Image1)
+            check(label, label->text());
+    for (auto *button : form.findChildren<QPushButton *>())
+        check(button, button->text());
+    for (const auto &[w, text] : runTime)
+        check(w, text);
+    QVERIFY2(tooWide.isEmpty(), qPrintable(tooWide.join("; ")));
 }
 
 QTEST_MAIN(TestForm1)

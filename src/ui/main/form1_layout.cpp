@@ -152,7 +152,9 @@ void Form1::buildControls()
 
     Frame1 = frame(this, QStringLiteral("Frame1"), {}, 120, 3400, 10515, 398);
     Label4 = label(Frame1, QStringLiteral("Label4"), QStringLiteral("Label4"), 120, 120, 1455, 225);
-    Label10 = label(Frame1, QStringLiteral("Label10"), QStringLiteral("Label10"), 1580, 120, 1695, 225);
+    // Wide enough for the longest summary ("115200bps,8,1.5,Space"): it takes the
+    // gap before "Succeed :" that the design left free.
+    Label10 = label(Frame1, QStringLiteral("Label10"), QStringLiteral("Label10"), 1580, 120, 1995, 225);
     Label8 = label(Frame1, QStringLiteral("Label8"), QStringLiteral("Succeed :"), 3600, 120, 1455, 225);
     Success_Label = label(Frame1, QStringLiteral("Success_Label"), QStringLiteral("0"), 4440, 120, 615, 225);
     Label9 = label(Frame1, QStringLiteral("Label9"), QStringLiteral("Failed :"), 5160, 120, 735, 225);
