@@ -217,12 +217,12 @@ def cases(meter, command, kind):
     raise AssertionError(f"no cases for {command}")
 
 
-def request(kind, spec, case, address):
+def request(kind, layout, case, address):
     if kind == "read":
-        _, function, register = spec
+        _, function, register = layout
         cls = ReadInputRegistersRequest if function == 4 else ReadHoldingRegistersRequest
         return cls(register, 2, unit=address)
-    register = spec[1]
+    register = layout[1]
     if kind == "single":
         values = single_registers(case.code)
     elif kind == "register":
@@ -244,12 +244,12 @@ ENERGY_WORDS = {"Read Energy": "Current Energy", "Read Import Energy": "Current 
 ENERGY_REGISTERS = [[0x449A, 0x522B], [0x0000, 0x04B5], [0x0000, 0x0000], [0x8000, 0x0000], [0x3F80, 0x0000]]
 
 
-def replies(meter, command, kind, spec, case, address):
+def replies(meter, command, kind, layout, case, address):
     """(description, reply bytes, expected exit code, expected report) for one request."""
     encoding = METERS[meter][0]
     out = []
     if kind == "read":
-        _, function, register = spec
+        _, function, register = layout
         cls = ReadInputRegistersResponse if function == 4 else ReadHoldingRegistersResponse
         for values in ENERGY_REGISTERS:
             data = struct.pack(">HH", *values)
@@ -261,7 +261,7 @@ def replies(meter, command, kind, spec, case, address):
         out.append(("write echo to a read", packet(WriteMultipleRegistersResponse(register, 2, unit=address)), 1, None))
         wrong = cls(ENERGY_REGISTERS[0], unit=(address % 247) + 1)
     else:
-        register = spec[1]
+        register = layout[1]
         count = {"single": 2, "register": 1, "time": 4, "tariff": 15}[kind]
         out.append(("write echo", packet(WriteMultipleRegistersResponse(register, count, unit=address)), 0, case.detail))
         out.append(("echo of another register",
@@ -307,8 +307,8 @@ def main():
 
     frames = refusals = verdicts = 0
     for meter, (_, commands) in METERS.items():
-        for command, spec in commands.items():
-            kind = spec[0]
+        for command, layout in commands.items():
+            kind = layout[0]
             for case in cases(meter, command, kind):
                 for address in ADDRESSES:
                     base = ["--meter", meter, "--command", command, "--address", str(address)] + case.options
@@ -320,14 +320,14 @@ def main():
                         else:
                             refusals += 1
                         continue
-                    expected = hexpairs(packet(request(kind, spec, case, address)))
+                    expected = hexpairs(packet(request(kind, layout, case, address)))
                     if (code, out, err) != (0, expected + "\n", ""):
                         failures.append(f"{where}: pymodbus {expected}, quorvane-cli {code} {out.strip()!r} {err.strip()!r}")
                     else:
                         frames += 1
                     if address == ADDRESSES[1]:
                         continue  # replies are judged at the first and last address
-                    for what, reply, want_code, want_detail in replies(meter, command, kind, spec, case, address):
+                    for what, reply, want_code, want_detail in replies(meter, command, kind, layout, case, address):
                         got = run_cli(["reply"] + base + ["--bytes", hexpairs(reply)])
                         want = (want_code, "accepted\n" + want_detail + "\n" if want_code == 0 else "rejected\n", "")
                         if got != want:

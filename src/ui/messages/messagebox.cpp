@@ -11,21 +11,21 @@ namespace messages {
 
 namespace {
 
-struct ButtonSpec {
+struct ButtonLabel {
     int id;
     const char *label;
     QMessageBox::ButtonRole role;
 };
 
-const ButtonSpec Ok{IdOk, "OK", QMessageBox::AcceptRole};
-const ButtonSpec Cancel{IdCancel, "Cancel", QMessageBox::RejectRole};
-const ButtonSpec Abort{IdAbort, "Abort", QMessageBox::DestructiveRole};
-const ButtonSpec Retry{IdRetry, "Retry", QMessageBox::AcceptRole};
-const ButtonSpec Ignore{IdIgnore, "Ignore", QMessageBox::ActionRole};
-const ButtonSpec Yes{IdYes, "Yes", QMessageBox::YesRole};
-const ButtonSpec No{IdNo, "No", QMessageBox::NoRole};
+const ButtonLabel Ok{IdOk, "OK", QMessageBox::AcceptRole};
+const ButtonLabel Cancel{IdCancel, "Cancel", QMessageBox::RejectRole};
+const ButtonLabel Abort{IdAbort, "Abort", QMessageBox::DestructiveRole};
+const ButtonLabel Retry{IdRetry, "Retry", QMessageBox::AcceptRole};
+const ButtonLabel Ignore{IdIgnore, "Ignore", QMessageBox::ActionRole};
+const ButtonLabel Yes{IdYes, "Yes", QMessageBox::YesRole};
+const ButtonLabel No{IdNo, "No", QMessageBox::NoRole};
 
-std::vector<ButtonSpec> buttonsOf(int style)
+std::vector<ButtonLabel> buttonsOf(int style)
 {
     switch (style & 0x0F) {
     case ButtonsOkCancel:
@@ -72,15 +72,15 @@ int ShowMessageBox(QWidget *owner, const QString &text, int style, const QString
     QMap<QAbstractButton *, int> ids;
     QAbstractButton *escape = nullptr;
     QPushButton *first = nullptr;
-    const auto specs = buttonsOf(style);
-    for (const auto &spec : specs) {
-        auto *button = box.addButton(QString::fromLatin1(spec.label), spec.role);
-        ids.insert(button, spec.id);
+    const auto labels = buttonsOf(style);
+    for (const auto &label : labels) {
+        auto *button = box.addButton(QString::fromLatin1(label.label), label.role);
+        ids.insert(button, label.id);
         if (!first)
             first = button;
         // Closing the box means "Cancel", or "OK" where it is the only button;
         // a box with neither cannot be closed, only answered.
-        if (spec.id == IdCancel || (specs.size() == 1 && spec.id == IdOk))
+        if (label.id == IdCancel || (labels.size() == 1 && label.id == IdOk))
             escape = button;
     }
     box.setDefaultButton(first);
