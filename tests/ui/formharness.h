@@ -13,12 +13,13 @@
 // recorded and a fixed clock for the History.log lines.
 struct FormHarness {
     explicit FormHarness(const QStringList &openablePorts = {"COM1", "COM3", "COM12"},
-                         dialogs::ParameterDialogs *dialogs = nullptr)
+                         dialogs::ParameterDialogs *dialogs = nullptr, bool programFolderWritable = true)
     {
         port.setOpenablePorts(openablePorts);
         Form1Options options;
         options.scanPorts = [](serial::SerialLine &line) { return serial::scanWindowsPorts(line); };
-        options.programFolder = folder.path();
+        // A folder that does not exist stands for one that cannot be written.
+        options.programFolder = programFolderWritable ? folder.path() : folder.filePath(QStringLiteral("read-only/app"));
         options.fallbackFolder = folder.filePath(QStringLiteral("fallback"));
         options.clock = [this] { return now; };
         options.parameterDialogs = dialogs;

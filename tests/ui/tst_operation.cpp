@@ -73,8 +73,8 @@ Answer setTariff(QByteArray tariffData, QStringList summaries)
 
 // A window with the port open and the given meter type and command chosen.
 struct Operation : FormHarness {
-    Operation(const QString &meter, const QString &command)
-        : FormHarness({"COM1"}, &dialogs)
+    Operation(const QString &meter, const QString &command, bool programFolderWritable = true)
+        : FormHarness({"COM1"}, &dialogs, programFolderWritable)
     {
         dialogs.state = &form->state();
         load();
@@ -129,6 +129,7 @@ private slots:
     void reportFollowsTheOperationSent();
     void failureCounterDoesNotWrap();
     void realTimersEndTheExchange();
+    void logMovesToUserFolderAndSaysWhereOnce();
 };
 
 void TestOperation::success_data()
@@ -468,6 +469,18 @@ void TestOperation::realTimersEndTheExchange()
     op.form->Send_command_Click(); // no reply this time: the 1000 ms time-out reports it
     QTRY_COMPARE_WITH_TIMEOUT(op.form->Err_Label->text(), QStringLiteral("1"), 5000);
     QVERIFY(op.form->Send_command->isEnabled());
+}
+
+void TestOperation::logMovesToUserFolderAndSaysWhereOnce()
+{
+    Operation op("Tarvik CT", "Read Energy", false);
+    const QString place = op.folder.filePath(QStringLiteral("fallback/History.log"));
+    for (int i = 0; i < 2; ++i)
+        op.exchange({QByteArray::fromHex("010404449A522BB224")});
+    QCOMPARE(op.messages.texts().filter(place).size(), 1);
+    QFile log(place);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll().count('\n'), 2);
 }
 
 QTEST_MAIN(TestOperation)
