@@ -38,7 +38,8 @@ void TestCatalogue::lists()
                                  "Corvi-R", "Lunet-K", "Ventra", "Morel Serial"}));
     const auto morelN = catalogue::CommandsOf("Morel-N");
     QVERIFY(morelN.has_value());
-    QCOMPARE(toList(morelN->commands), QStringList({"Set Tariff", "Set Time", "Modify Baud Rate", "Modify Meter Address"}));
+    QCOMPARE(toList(morelN->commands),
+             QStringList({"Set Tariff", "Set Time", "Modify Baud Rate", "Modify Meter Address"}));
     QCOMPARE(toQString(morelN->defaultCommand), QStringLiteral("Set Tariff"));
     QCOMPARE(toList(catalogue::CommandsOf("Corvi Link")->commands),
              QStringList({"Read Energy", "Read Import Energy", "Read Export Energy", "Modify Baud Rate",

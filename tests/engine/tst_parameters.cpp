@@ -54,7 +54,8 @@ void TestParameters::verdicts_data()
         QTest::addRow("%s %s %s/%s -> %d", meter, command, v1, v2, code) << meter << command << v1 << v2 << code << "";
     };
     const auto no = [](const char* meter, const char* command, const char* v1, const char* v2, const QString& message) {
-        QTest::addRow("%s %s '%s'/'%s' refused", meter, command, v1, v2) << meter << command << v1 << v2 << -1 << message;
+        QTest::addRow("%s %s '%s'/'%s' refused", meter, command, v1, v2)
+            << meter << command << v1 << v2 << -1 << message;
     };
     ok("Tarvik CT", "Modify Baud Rate", "2400", "", 0);
     ok("Tarvik CT", "Modify Baud Rate", "9600", "", 2);

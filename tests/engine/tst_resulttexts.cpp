@@ -71,7 +71,8 @@ void TestResultTexts::reports_data()
     row("Pesca-N", "Set Tariff", echo,
         "Tariff is T1 : 08:00 to 12:00 . 18:00 to 22:00 . T2 : 12:00 to 18:00 . 22:00 to 08:00 . ");
     row("Morel-N", "Set Tariff", echo,
-        "Tariff is T1 : 08:00 to 12:00 . 18:00 to 22:00 . T2 : 12:00 to 18:00 . 22:00 to 08:00 . No set T3. No set T4. ");
+        "Tariff is T1 : 08:00 to 12:00 . 18:00 to 22:00 . T2 : 12:00 to 18:00 . 22:00 to 08:00 . "
+        "No set T3. No set T4. ");
 }
 
 void TestResultTexts::reports()

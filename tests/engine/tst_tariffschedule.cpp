@@ -123,7 +123,8 @@ void TestTariffSchedule::schedule_data()
         << "T1 : 01:00 to 02:00 . 03:00 to 04:00 . 05:00 to 06:00 . 07:00 to 08:00 . |T2 : 02:00 to 03:00 . 04:00 to "
            "05:00 . 06:00 to 07:00 . 08:00 to 09:00 . |T3 : 09:00 to 10:00 . |T4 : 10:00 to 01:00 . ";
     QTest::newRow("T1 00:00, T2 00:00 -> Time2") << "T1 00:00, T2 00:00" << "Time2 data error!" << "" << "";
-    QTest::newRow("same hour, earlier minute -> Time3") << "T1 10:00, T2 10:30, T1 10:15" << "Time3 data error!" << "" << "";
+    QTest::newRow("same hour, earlier minute -> Time3")
+        << "T1 10:00, T2 10:30, T1 10:15" << "Time3 data error!" << "" << "";
     QTest::newRow("slot 9 not after slot 8 -> Time10")
         << "T1 01:00, T2 02:00, T1 03:00, T2 04:00, T1 05:00, T2 06:00, T1 07:00, T2 08:00, T3 09:00, T4 08:59"
         << "Time10 data error!" << "" << "";
