@@ -31,25 +31,18 @@ public:
 
     // Starts the simulator and opens the port it prints; false with the reason in error().
     bool start(const QStringList& arguments);
-
     // Writes a request; returns when its last byte has been handed to the line.
     Clock::time_point send(const std::vector<std::uint8_t>& request);
-
     // Bytes until `count` have come or the deadline has passed.
     std::vector<Arrival> receive(std::size_t count, std::chrono::milliseconds deadline);
-
-    // Bytes until none has come for `quiet`, or the deadline has passed.
-    std::vector<Arrival> receiveUntilQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds deadline);
-
     // SIGTERM and wait; the exit code, or -1 if it did not end normally in time.
     int stop();
 
     QString port() const { return m_port; }
     QString error() const { return m_error; }
     QString logText() const;
-    QString folder() const { return m_folder.path(); }
 
-    static QString Executable();
+    static QString Executable() { return QStringLiteral(QUORVANE_SIM_PATH); }
 
 private:
     QTemporaryDir m_folder;
