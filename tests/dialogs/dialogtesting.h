@@ -1,12 +1,42 @@
 #pragma once
 
+#include "ui/dialogs/inputbdform.h"
+#include "ui/dialogs/inputctform.h"
+#include "ui/dialogs/inputidform.h"
+#include "ui/dialogs/inputprform.h"
+#include "ui/dialogs/inputtaform.h"
+#include "ui/dialogs/inputtiform.h"
+
 #include <QApplication>
-#include <QLabel>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMap>
 #include <QPushButton>
 #include <QTest>
 
+#include <memory>
+
 // Helpers for driving the parameter dialogs through their windows.
 namespace dialogtesting {
+
+// The moment the date and time dialog offers when built here.
+inline const QDateTime Afternoon(QDate(2024, 3, 7), QTime(15, 4, 5));
+
+inline std::unique_ptr<QDialog> make(const QString &name, engine::OperationState &state,
+                                     const QString &meterType = "Morel Serial")
+{
+    if (name == "Input_ID_Form")
+        return std::make_unique<dialogs::Input_ID_Form>(state);
+    if (name == "Input_BD_Form")
+        return std::make_unique<dialogs::Input_BD_Form>(state);
+    if (name == "Input_PR_Form")
+        return std::make_unique<dialogs::Input_PR_Form>(state);
+    if (name == "Input_CT_Form")
+        return std::make_unique<dialogs::Input_CT_Form>(state);
+    if (name == "Input_TI_Form")
+        return std::make_unique<dialogs::Input_TI_Form>(state, nullptr, Afternoon);
+    return std::make_unique<dialogs::Input_TA_Form>(state, meterType);
+}
 
 // Shows the dialog as an ordinary window (never modal) and waits until it has the keyboard.
 inline bool showActive(QWidget *dialog)
@@ -25,25 +55,42 @@ inline QString focusedName()
     return w ? w->objectName() : QString();
 }
 
-// Presses Tab steps times and names the control reached after each press.
-inline QStringList tabWalk(qsizetype steps)
+// The operator's steps: a button's name clicks it; "box=text" clicks into the box and types
+// over its text key by key (a pick-only list goes to that entry by Home, End or the arrows);
+// "Tab", "Enter", "Escape" press that key where the focus is; "list" opens and closes the
+// focused box's list; "close" is the title-bar close.
+inline void play(QDialog *dialog, const QStringList &steps)
 {
-    QStringList names;
-    for (qsizetype i = 0; i < steps; ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        names << focusedName();
+    const QMap<QString, Qt::Key> keys{{"Tab", Qt::Key_Tab}, {"Enter", Qt::Key_Return}, {"Escape", Qt::Key_Escape}};
+    for (const QString &step : steps) {
+        QVERIFY2(dialog->isVisible() && QApplication::focusWidget(), qPrintable("no focus in the dialog for " + step));
+        const QString text = step.section('=', 1);
+        auto *box = dialog->findChild<QWidget *>(step == "list" ? focusedName() : step.section('=', 0, 0));
+        auto *list = qobject_cast<QComboBox *>(box);
+        if (keys.contains(step)) {
+            QTest::keyClick(QApplication::focusWidget(), keys[step]);
+        } else if (step == "close") {
+            dialog->close();
+        } else if (step == "list" && list) {
+            list->showPopup();
+            list->hidePopup();
+        } else if (list && !list->isEditable()) {
+            const int target = list->findText(text);
+            QVERIFY2(target >= 0, qPrintable(step));
+            list->setFocus(Qt::TabFocusReason);
+            if (target == 0 || target == list->count() - 1)
+                QTest::keyClick(list, target == 0 ? Qt::Key_Home : Qt::Key_End);
+            for (int n = 0; list->currentIndex() != target && n < list->count(); ++n)
+                QTest::keyClick(list, list->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
+        } else {
+            QVERIFY2(box && step != "list", qPrintable(step));
+            QTest::mouseClick(box, Qt::LeftButton);
+            if (step.contains('=')) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+                QTest::keyClicks(QApplication::focusWidget(), text);
+            }
+        }
     }
-    return names;
-}
-
-// Types key by key; characters outside ASCII arrive as key events carrying their text.
-inline void typeText(QWidget *widget, const QString &text)
-{
-    for (const QChar c : text)
-        if (c.unicode() < 128)
-            QTest::keyClick(widget, c.toLatin1());
-        else
-            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
 }
 
 // Captions cut off, controls outside the window or overlapping each other.
@@ -53,8 +100,7 @@ inline QStringList layoutProblems(const QWidget *dialog)
     const QList<QWidget *> controls = dialog->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
     for (qsizetype i = 0; i < controls.size(); ++i) {
         const QWidget *c = controls[i];
-        if ((qobject_cast<const QLabel *>(c) || qobject_cast<const QPushButton *>(c))
-            && (c->sizeHint().width() > c->width() || c->sizeHint().height() > c->height()))
+        if ((c->inherits("QLabel") || c->inherits("QPushButton")) && !c->rect().contains(QRect({}, c->sizeHint())))
             bad << c->objectName() + " cut off";
         if (!dialog->rect().contains(c->geometry()))
             bad << c->objectName() + " outside";
