@@ -60,16 +60,12 @@ void TestShowMessage::answers_data()
     QTest::addColumn<int>("id");
 
     QTest::newRow("16 error OK") << 16 << QStringList{"OK"} << "OK" << 1;
-    QTest::newRow("16 error closed") << 16 << QStringList{"OK"} << "" << 1;
-    QTest::newRow("48 warning OK") << 48 << QStringList{"OK"} << "OK" << 1;
+    QTest::newRow("48 warning closed") << 48 << QStringList{"OK"} << "" << 1;
     QTest::newRow("64 information OK") << 64 << QStringList{"OK"} << "OK" << 1;
-    QTest::newRow("1 OK Cancel: Cancel") << 1 << QStringList{"OK", "Cancel"} << "Cancel" << 2;
     QTest::newRow("1 OK Cancel: closed") << 1 << QStringList{"OK", "Cancel"} << "" << 2;
-    QTest::newRow("2 Abort") << 2 << QStringList{"Abort", "Retry", "Ignore"} << "Abort" << 3;
     QTest::newRow("2 Ignore") << 2 << QStringList{"Abort", "Retry", "Ignore"} << "Ignore" << 5;
     QTest::newRow("3 Yes No Cancel: No") << 3 << QStringList{"Yes", "No", "Cancel"} << "No" << 7;
     QTest::newRow("4 Yes") << 4 << QStringList{"Yes", "No"} << "Yes" << 6;
-    QTest::newRow("4 No") << 4 << QStringList{"Yes", "No"} << "No" << 7;
     QTest::newRow("5 Retry") << 5 << QStringList{"Retry", "Cancel"} << "Retry" << 4;
     QTest::newRow("5 closed") << 5 << QStringList{"Retry", "Cancel"} << "" << 2;
 }
