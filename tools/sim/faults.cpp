@@ -126,11 +126,11 @@ std::string FaultPlan::describe() const
     return once ? text + " (first request only)" : text;
 }
 
-std::optional<FaultPlan> ParseFaults(const std::vector<std::string>& specs, std::string& error)
+std::optional<FaultPlan> ParseFaults(const std::vector<std::string>& options, std::string& error)
 {
     FaultPlan plan;
-    for (const auto& spec : specs) {
-        for (const auto& item : split(spec, ',')) {
+    for (const auto& option : options) {
+        for (const auto& item : split(option, ',')) {
             if (item == "once") {
                 plan.once = true;
                 continue;

@@ -35,6 +35,6 @@ struct FaultPlan {
 
 // Parses --fault values: each a mode or a comma list of modes, modes with
 // colon-separated arguments. nullopt with a reason on a bad one.
-std::optional<FaultPlan> ParseFaults(const std::vector<std::string>& specs, std::string& error);
+std::optional<FaultPlan> ParseFaults(const std::vector<std::string>& options, std::string& error);
 
 } // namespace sim

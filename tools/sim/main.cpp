@@ -90,21 +90,21 @@ Options parseCommandLine(int argc, char** argv)
     options.link = parser.value("link").toStdString();
     options.logFile = parser.value("log").toStdString();
 
-    auto meterSpecs = parser.values("meter");
-    if (meterSpecs.isEmpty())
-        meterSpecs << "Tarvik CT@1";
-    for (const auto& spec : meterSpecs) {
-        const auto at = spec.lastIndexOf('@');
+    auto meterOptions = parser.values("meter");
+    if (meterOptions.isEmpty())
+        meterOptions << "Tarvik CT@1";
+    for (const auto& option : meterOptions) {
+        const auto at = option.lastIndexOf('@');
         bool ok = false;
-        const int address = at < 0 ? 0 : spec.mid(at + 1).toInt(&ok);
-        const auto type = spec.left(at).toStdString();
+        const int address = at < 0 ? 0 : option.mid(at + 1).toInt(&ok);
+        const auto type = option.left(at).toStdString();
         if (at < 0 || !ok || address < 1 || address > 247)
-            fail("--meter \"" + spec.toStdString() + "\": expected TYPE@ADDRESS with an address 1..247");
+            fail("--meter \"" + option.toStdString() + "\": expected TYPE@ADDRESS with an address 1..247");
         if (!catalogue::IsMeterType(type))
-            fail("--meter \"" + spec.toStdString() + "\": unknown meter type; known: " + typeList());
+            fail("--meter \"" + option.toStdString() + "\": unknown meter type; known: " + typeList());
         for (const auto& [otherType, otherAddress] : options.meters)
             if (otherAddress == address)
-                fail("--meter \"" + spec.toStdString() + "\": address " + std::to_string(address) + " already taken");
+                fail("--meter \"" + option.toStdString() + "\": address " + std::to_string(address) + " already taken");
         options.meters.emplace_back(type, address);
     }
 
@@ -139,8 +139,8 @@ Options parseCommandLine(int argc, char** argv)
     }
 
     std::vector<std::string> faultSpecs;
-    for (const auto& spec : parser.values("fault"))
-        faultSpecs.push_back(spec.toStdString());
+    for (const auto& option : parser.values("fault"))
+        faultSpecs.push_back(option.toStdString());
     std::string error;
     const auto faults = sim::ParseFaults(faultSpecs, error);
     if (!faults)
