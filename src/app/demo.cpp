@@ -1,5 +1,6 @@
 #include "app/demo.h"
 
+#include "serial/serialline.h"
 #include "ui/main/form1.h"
 #include "ui/messages/showmessage.h"
 
@@ -14,6 +15,9 @@
 #include <QTimer>
 
 namespace {
+
+// Far beyond the window's own time-out: the demo ends even if nothing else does.
+constexpr qint64 EndAfterMs = 10000;
 
 QTextStream &out()
 {
@@ -35,7 +39,7 @@ public:
 
 } // namespace
 
-int RunDemo(Form1 &form, int holdMs)
+int RunDemo(Form1 &form, serial::SerialLine &port, int holdMs)
 {
     PrintingPresenter presenter;
     messages::SetMessagePresenter(&presenter);
@@ -55,13 +59,18 @@ int RunDemo(Form1 &form, int holdMs)
           << ", address: " << form.addr_Text->text() << " -> pressing \"Confirm\"\n";
     out().flush();
 
+    QObject::connect(&port, &serial::SerialLine::lost, [] {
+        out() << "The port went away.\n";
+        out().flush();
+    });
     QElapsedTimer clock;
     clock.start();
     form.Send_command_Click();
-    // The window reports on its own timers; wait until "Confirm" is back.
+    // The window reports on its own timers; wait until the operation has
+    // ended, whatever becomes of the port meanwhile.
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (form.Send_command->isEnabled() && form.state().AwaitingReply == 0) {
+        if (form.state().AwaitingReply == 0 || clock.elapsed() > EndAfterMs) {
             poll.stop();
             QCoreApplication::exit(0);
         }
@@ -84,7 +93,9 @@ int RunDemo(Form1 &form, int holdMs)
         QTimer::singleShot(holdMs, [] { QCoreApplication::exit(0); });
         QCoreApplication::exec();
     }
+    // Closed only if still open: on a port that went away the button would try to open it.
+    if (port.isOpen())
+        form.open_close_Command_Click();
     messages::SetMessagePresenter(nullptr);
-    form.open_close_Command_Click();
     return form.state().SuccessCount > 0 ? 0 : 1;
 }

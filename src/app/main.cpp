@@ -36,13 +36,22 @@ int main(int argc, char *argv[])
     const QStringList givenPorts = serial::portArguments(QApplication::arguments());
     serial::QtSerialLine port;
     Form1Options options;
-    options.scanPorts = [givenPorts](serial::SerialLine &line) { return serial::scanPorts(line, givenPorts); };
+    options.scanPorts = [givenPorts](serial::SerialLine &line) {
+        auto scan = serial::scanPorts(line, givenPorts);
+        // A port the operator named but that does not open is said once; the
+        // scan itself reports nothing in the window.
+        for (const auto &[entry, error] : scan.refused)
+            if (givenPorts.contains(entry.device))
+                std::fprintf(stderr, "quorvane: cannot open %s: %s\n", qPrintable(entry.device),
+                             qPrintable(serial::portErrorText(error)));
+        return scan;
+    };
     options.programFolder = QApplication::applicationDirPath();
     options.fallbackFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 
     Form1 form(port, options);
     if (demo)
-        return RunDemo(form, holdMs);
+        return RunDemo(form, port, holdMs);
 
     form.Form_Load();
     if (const QScreen *screen = form.screen())

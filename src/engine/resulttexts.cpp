@@ -5,6 +5,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 
 namespace engine {
 
@@ -34,12 +35,27 @@ std::string scaledText(std::uint32_t v, std::uint32_t divisor)
     return std::to_string(v / divisor) + "." + std::string(width - fraction.size(), '0') + fraction;
 }
 
-// Always with a point: the report must read the same whatever the desktop's locale.
+// The number pattern "0.0000": four decimals, a tie rounded away from zero
+// (1234.03125 is 1234.0313), always with a point whatever the desktop's locale.
 std::string singleText(float x)
 {
-    char text[64];
-    const auto result = std::to_chars(text, text + sizeof text, static_cast<double>(x), std::chars_format::fixed, 4);
-    return result.ec == std::errc() ? std::string(text, result.ptr) : std::string("?");
+    char text[96];
+    const double value = static_cast<double>(x);
+    if (!std::isfinite(value)) {
+        const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 4);
+        return std::string(text, result.ptr);
+    }
+    // A single has 24 significant bits and 10000 needs 14, so the product is
+    // exact in a double and std::round sees the true tie.
+    const double tenThousandths = std::round(std::fabs(value) * 10000.0);
+    const auto result = std::to_chars(text, text + sizeof text, tenThousandths, std::chars_format::fixed, 0);
+    if (result.ec != std::errc())
+        return "?";
+    std::string digits(text, result.ptr);
+    if (digits.size() < 5)
+        digits.insert(0, 5 - digits.size(), '0');
+    digits.insert(digits.size() - 4, 1, '.');
+    return (std::signbit(value) ? "-" : "") + digits;
 }
 
 // The number-to-text conversion of the report puts a blank before a number

@@ -85,6 +85,9 @@ TariffTimeCheck CheckTariffTime(std::string_view text, bool previousFlag)
         check.messages.emplace_back(message);
         check.flag = true;
     };
+    // The values first ("-1:30" is out of range); then a time whose values pass
+    // but that holds something other than digits around the colon (" 8:30")
+    // has no encoding, and is refused as a format error.
     const auto rangeChecks = [&]() {
         const double minutes = MinutesOf(t);
         const double hours = HoursOf(t);
@@ -92,11 +95,12 @@ TariffTimeCheck CheckTariffTime(std::string_view text, bool previousFlag)
             show(TariffMinuteMessage);
         else if (hours > 23 || hours < 0)
             show(TariffHourMessage);
+        else if (t.size() == 5 && !IsClockText(t))
+            show(TariffTimeFormatMessage);
     };
 
     if (t.size() == 5) {
-        // Anything but digits around the colon is a format error, not a range error.
-        if (!IsClockText(t)) {
+        if (t[2] != U':') {
             show(TariffTimeFormatMessage);
         } else {
             check.flag = false;
@@ -113,19 +117,13 @@ TariffTimeCheck CheckTariffTime(std::string_view text, bool previousFlag)
                 t.insert(t.begin(), U'0');
                 check.flag = false;
             }
-            bool formatError = false;
             if (t.size() == 4) { // one minute digit: 08:5 becomes 08:05
                 t.insert(t.end() - 1, U'0');
                 check.flag = false;
             } else if (t.size() <= 3) {
                 show(TariffTimeFormatMessage); // and the range checks still follow: 99: also gets M3
             }
-            if (t.size() == 5 && !IsClockText(t)) {
-                show(TariffTimeFormatMessage);
-                formatError = true;
-            }
-            if (!formatError)
-                rangeChecks();
+            rangeChecks();
         }
     }
     check.text = characters::Encode(t);

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
-#include <deque>
+#include <algorithm>
 
 namespace history {
 
@@ -97,20 +97,47 @@ std::optional<QStringList> HistoryLog::newestLines(int maxLines) const
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    std::deque<QString> tail;
-    while (!file.atEnd()) {
-        QByteArray line = file.readLine();
-        if (line.endsWith('\n'))
-            line.chop(1);
+    const qint64 size = file.size();
+    // Backwards from the end, a chunk at a time, until the tail holds the line
+    // end before the oldest wanted line (a line end closing the file does not count).
+    constexpr qint64 Chunk = 64 * 1024;
+    QByteArray tail;
+    qint64 start = size;
+    const auto lineEnds = [&tail] { return tail.count('\n') - (tail.endsWith('\n') ? 1 : 0); };
+    while (start > 0 && size - start < TailReadLimit && lineEnds() < maxLines) {
+        const qint64 step = std::min({Chunk, start, TailReadLimit - (size - start)});
+        start -= step;
+        if (!file.seek(start))
+            return std::nullopt;
+        const QByteArray chunk = file.read(step);
+        if (chunk.size() != step)
+            return std::nullopt;
+        tail.prepend(chunk);
+    }
+    // Short of the file's start, the first piece is the end of an older line.
+    if (start > 0) {
+        const qsizetype firstEnd = tail.indexOf('\n');
+        tail = firstEnd < 0 ? QByteArray() : tail.mid(firstEnd + 1);
+    }
+    QList<QByteArray> pieces = tail.split('\n');
+    if (tail.endsWith('\n') || tail.isEmpty())
+        pieces.removeLast();
+    QStringList lines;
+    for (qsizetype i = std::max<qsizetype>(0, pieces.size() - maxLines); i < pieces.size(); ++i) {
+        QByteArray line = pieces.at(i);
         if (line.endsWith('\r'))
             line.chop(1);
-        tail.push_back(QString::fromUtf8(line));
-        if (static_cast<int>(tail.size()) > maxLines)
-            tail.pop_front();
+        lines.append(QString::fromUtf8(line));
     }
-    if (file.error() != QFileDevice::NoError)
+    return lines;
+}
+
+std::optional<FileStamp> HistoryLog::stamp() const
+{
+    const QFileInfo info(m_path);
+    if (!info.exists())
         return std::nullopt;
-    return QStringList(tail.begin(), tail.end());
+    return FileStamp{info.size(), info.lastModified()};
 }
 
 std::optional<qint64> HistoryLog::size() const

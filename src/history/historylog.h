@@ -18,6 +18,16 @@ enum class SizeCheck {
 inline constexpr qint64 NoteThreshold = 1572864;   // 1.5 x 1,048,576 bytes
 inline constexpr qint64 DeleteThreshold = 2097152; // 2 x 1,048,576 bytes
 inline constexpr int ViewerLines = 400;
+// The most of the log's end that is read for its newest lines: far more than
+// 400 entry lines, and a bound however large the file has grown.
+inline constexpr qint64 TailReadLimit = 1024 * 1024;
+
+// What tells whether the log changed since it was last read.
+struct FileStamp {
+    qint64 size = -1;
+    QDateTime modified;
+    friend bool operator==(const FileStamp &, const FileStamp &) = default;
+};
 
 // One entry line: "yyyy-mm-dd hh:mm:ss : M meter C" + outcome, CR LF ended.
 QByteArray EntryLine(const QDateTime &when, const QString &meterType, const QString &command, const QString &outcome);
@@ -49,8 +59,11 @@ public:
 
     SizeCheck checkSize();
 
-    // The newest maxLines lines, oldest first; nullopt when the log cannot be read.
+    // The newest maxLines lines, oldest first, read from the end of the log;
+    // nullopt when the log cannot be read.
     std::optional<QStringList> newestLines(int maxLines = ViewerLines) const;
+    // nullopt when there is no log.
+    std::optional<FileStamp> stamp() const;
     std::optional<qint64> size() const;
 
 private:

@@ -2,7 +2,6 @@
 
 #include "serial/serialline.h"
 
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
@@ -62,12 +61,13 @@ QStringList portArguments(const QStringList &arguments)
     return paths;
 }
 
-QList<PortEntry> windowsCandidates()
+QList<PortEntry> windowsCandidates(const QStringList &presentNames)
 {
     QList<PortEntry> candidates;
     for (int n = HighestWindowsPort; n >= 1; --n) {
         const QString name = QStringLiteral("COM%1").arg(n);
-        candidates.append({name, name});
+        if (presentNames.contains(name, Qt::CaseInsensitive))
+            candidates.append({name, name});
     }
     return candidates;
 }
@@ -113,21 +113,18 @@ QList<PortEntry> mergeCandidates(const QList<PortEntry> &given, const QList<Port
     return merged;
 }
 
-PortScan probeCandidates(SerialLine &line, const QList<PortEntry> &candidates, int preferred,
-                         std::chrono::milliseconds budget)
+PortScan probeCandidates(SerialLine &line, const QList<PortEntry> &candidates, int preferred)
 {
     PortScan scan;
     bool preferredFound = false;
     line.close();
-    QElapsedTimer clock;
-    clock.start();
     for (qsizetype i = 0; i < candidates.size(); ++i) {
-        if (clock.elapsed() >= budget.count())
-            break;
         line.setPortName(candidates.at(i).device);
-        if (line.open() == PortError::None) {
+        if (const PortError error = line.open(); error == PortError::None) {
             scan.ports.append(candidates.at(i));
             preferredFound = preferredFound || i < preferred;
+        } else {
+            scan.refused.append({candidates.at(i), error});
         }
         // A probe never leaves the port open, whatever open reported.
         line.close();
@@ -139,28 +136,42 @@ PortScan probeCandidates(SerialLine &line, const QList<PortEntry> &candidates, i
     return scan;
 }
 
-PortScan scanWindowsPorts(SerialLine &line, std::chrono::milliseconds budget)
+PortScan scanWindowsPorts(SerialLine &line, const QStringList &presentNames)
 {
-    return probeCandidates(line, windowsCandidates(), 0, budget);
+    return probeCandidates(line, windowsCandidates(presentNames), 0);
 }
 
-PortScan scanDevicePorts(SerialLine &line, const QStringList &givenPaths,
-                         std::chrono::milliseconds budget)
+PortScan scanDevicePorts(SerialLine &line, const QStringList &givenPaths)
 {
     // A path given twice counts once, so that `preferred` covers exactly the given ports.
     const QList<PortEntry> given = mergeCandidates(givenCandidates(givenPaths), {});
-    return probeCandidates(line, mergeCandidates(given, systemCandidates()),
-                           static_cast<int>(given.size()), budget);
+    return probeCandidates(line, mergeCandidates(given, systemCandidates()), static_cast<int>(given.size()));
 }
 
-PortScan scanPorts(SerialLine &line, const QStringList &givenPaths, std::chrono::milliseconds budget)
+PortScan scanPorts(SerialLine &line, const QStringList &givenPaths)
 {
 #if defined(Q_OS_WIN)
     Q_UNUSED(givenPaths);
-    return scanWindowsPorts(line, budget);
+    QStringList present;
+    for (const QSerialPortInfo &port : QSerialPortInfo::availablePorts())
+        present.append(port.portName());
+    return scanWindowsPorts(line, present);
 #else
-    return scanDevicePorts(line, givenPaths, budget);
+    return scanDevicePorts(line, givenPaths);
 #endif
+}
+
+QString portErrorText(PortError error)
+{
+    switch (error) {
+    case PortError::None: return QStringLiteral("no error");
+    case PortError::NotFound: return QStringLiteral("no such device");
+    case PortError::Busy: return QStringLiteral("in use by another program, or access denied");
+    case PortError::NotOpen: return QStringLiteral("the port is not open");
+    case PortError::Unsupported: return QStringLiteral("settings the port cannot take");
+    case PortError::Io: return QStringLiteral("input/output error");
+    }
+    return QStringLiteral("unknown error");
 }
 
 } // namespace serial

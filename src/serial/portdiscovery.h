@@ -1,15 +1,15 @@
 #pragma once
 
+#include "serial/serialline.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 
-#include <chrono>
+#include <utility>
 
 // Finding the serial ports the operator can choose from, once at start-up.
 namespace serial {
-
-class SerialLine;
 
 // One port of the port list.
 struct PortEntry {
@@ -23,17 +23,16 @@ struct PortEntry {
 struct PortScan {
     QList<PortEntry> ports;
     int current = -1; // index into ports, -1 if none
+    QList<std::pair<PortEntry, PortError>> refused; // candidates that did not open, and why
 };
-
-// How long a scan may spend probing before it stops.
-inline constexpr std::chrono::milliseconds DefaultScanBudget{3000};
 
 // The device paths given at launch with "--port PATH" (or "--port=PATH"),
 // repeatable, in the order given. Other arguments are ignored.
 QStringList portArguments(const QStringList &arguments);
 
-// "COM50" down to "COM1", shown as they are named.
-QList<PortEntry> windowsCandidates();
+// "COM50" down to "COM1", shown as they are named, of those the system lists
+// as present: a number that names no device is not worth an open.
+QList<PortEntry> windowsCandidates(const QStringList &presentNames);
 // The system's serial ports, highest first.
 QList<PortEntry> systemCandidates();
 // Sorted by display name, highest first, numbers compared as numbers:
@@ -46,22 +45,22 @@ QList<PortEntry> givenCandidates(const QStringList &paths);
 QList<PortEntry> mergeCandidates(const QList<PortEntry> &given, const QList<PortEntry> &system);
 
 // Opens and closes each candidate in turn on the line and lists those that
-// opened, in candidate order. Current is the first one listed when it is among
-// the first `preferred` candidates, otherwise the last one listed. Failures are
-// not reported. Probing stops once the budget is spent. The line is left closed
-// and, if a port was found, named after the current one.
-PortScan probeCandidates(SerialLine &line, const QList<PortEntry> &candidates, int preferred,
-                         std::chrono::milliseconds budget = DefaultScanBudget);
+// opened, in candidate order; every candidate is probed, however long some
+// take. Current is the first one listed when it is among the first `preferred`
+// candidates, otherwise the last one listed. The line is left closed and, if a
+// port was found, named after the current one.
+PortScan probeCandidates(SerialLine &line, const QList<PortEntry> &candidates, int preferred);
 
-// COM50 down to COM1: highest first, the lowest current.
-PortScan scanWindowsPorts(SerialLine &line, std::chrono::milliseconds budget = DefaultScanBudget);
+// COM50 down to COM1 among the present ones: highest first, the lowest current.
+PortScan scanWindowsPorts(SerialLine &line, const QStringList &presentNames);
 // The given paths first, in their order, the first of them current; then the
 // system's ports, highest first, the lowest current when no given path opened.
-PortScan scanDevicePorts(SerialLine &line, const QStringList &givenPaths,
-                         std::chrono::milliseconds budget = DefaultScanBudget);
+PortScan scanDevicePorts(SerialLine &line, const QStringList &givenPaths);
 // The scan of this platform: the Windows rule on Windows (given paths do not
 // apply there), the device rule elsewhere.
-PortScan scanPorts(SerialLine &line, const QStringList &givenPaths,
-                   std::chrono::milliseconds budget = DefaultScanBudget);
+PortScan scanPorts(SerialLine &line, const QStringList &givenPaths);
+
+// Why a port did not open, in a few words ("no such device").
+QString portErrorText(PortError error);
 
 } // namespace serial

@@ -78,6 +78,8 @@ QString QtSerialLine::portName() const
 
 PortError QtSerialLine::open()
 {
+    if (m_lost)
+        close(); // gone but not yet let go: start afresh
     if (isOpen())
         return PortError::None;
     if (m_name.isEmpty()) // QSerialPort would try to open the folder /dev
@@ -103,7 +105,7 @@ void QtSerialLine::close()
 
 bool QtSerialLine::isOpen() const
 {
-    return m_lost || m_port.isOpen();
+    return !m_lost && m_port.isOpen();
 }
 
 PortError QtSerialLine::applySettings(const QString &settingsText)
@@ -149,11 +151,6 @@ PortError QtSerialLine::write(const QByteArray &bytes)
 {
     if (!isOpen())
         return PortError::NotOpen;
-    if (m_lost) {
-        m_errorText = QStringLiteral("The device is no longer present");
-        close();
-        return PortError::Io;
-    }
     if (bytes.isEmpty())
         return PortError::None;
     m_port.clearError();
@@ -162,9 +159,10 @@ PortError QtSerialLine::write(const QByteArray &bytes)
     // event loop, so that a failing device is reported by this call.
     m_port.flush();
     if (queued != bytes.size() || m_port.error() != QSerialPort::NoError) {
+        const QSerialPort::SerialPortError cause = m_port.error();
         const PortError error = takeError();
-        if (m_lost)
-            close();
+        if (cause == QSerialPort::ResourceError || cause == QSerialPort::WriteError)
+            deviceGone();
         return error == PortError::None ? PortError::Io : error;
     }
     return PortError::None;
@@ -177,12 +175,18 @@ int QtSerialLine::bytesWaiting() const
 
 QByteArray QtSerialLine::read(int n)
 {
-    QByteArray data;
-    if (m_port.isOpen())
-        data = n > 0 ? m_port.read(n) : m_port.readAll();
-    if (m_lost)
-        close();
-    return data;
+    if (!isOpen())
+        return {};
+    return n > 0 ? m_port.read(n) : m_port.readAll();
+}
+
+void QtSerialLine::discardInput()
+{
+    if (!isOpen())
+        return;
+    // What the driver holds and what QSerialPort has already buffered.
+    m_port.clear(QSerialPort::Input);
+    m_port.readAll();
 }
 
 bool QtSerialLine::pushSettings(const LineSettings &settings)
@@ -250,20 +254,29 @@ void QtSerialLine::onPortError(QSerialPort::SerialPortError error)
 {
     if (m_lost || !m_port.isOpen())
         return;
-    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
+        deviceGone();
+}
+
+void QtSerialLine::deviceGone()
+{
+    if (m_lost)
         return;
     // The device went away (USB unplugged, pseudo-terminal closed). QSerialPort
     // keeps its read notifier armed and would report the same error on every
-    // turn of the event loop, so the device is let go at once; the window learns
-    // of it from the next write or read. Closing is deferred because this runs
-    // inside QSerialPort's own notification.
+    // turn of the event loop, so the device is let go at once. Closing is
+    // deferred because this may run inside QSerialPort's own notification.
     m_lost = true;
     m_errorText = m_port.errorString();
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (m_lost && m_port.isOpen())
-                m_port.close();
+            if (!m_lost)
+                return;
+            m_port.close();
+            m_port.clearError();
+            m_lost = false;
+            emit lost();
         },
         Qt::QueuedConnection);
 }

@@ -21,8 +21,7 @@ public:
 
     PortError open() override;
     void close() override;
-    // Stays true after the device has vanished until a write or read has
-    // reported it; that call closes the port.
+    // False as soon as the device has been found gone.
     bool isOpen() const override;
 
     PortError applySettings(const QString &settingsText) override;
@@ -32,6 +31,7 @@ public:
     PortError write(const QByteArray &bytes) override;
     int bytesWaiting() const override;
     QByteArray read(int n) override;
+    void discardInput() override;
 
     // The settings the port runs with while open, or gets at the next open.
     LineSettings settings() const { return m_settings; }
@@ -50,6 +50,7 @@ private:
     PortError takeError();
     bool pushSettings(const LineSettings &settings);
     void onPortError(QSerialPort::SerialPortError error);
+    void deviceGone();
 
     QSerialPort m_port;
     QString m_name;
@@ -57,7 +58,7 @@ private:
     int m_handshaking = 0;
     int m_inputBufferSize = 0;
     int m_outputBufferSize = 0;
-    bool m_lost = false; // the device went away while open, not yet reported
+    bool m_lost = false; // the device went away; the port closes on the next turn
     QString m_errorText;
 };
 

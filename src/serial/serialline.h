@@ -50,10 +50,15 @@ public:
     virtual int bytesWaiting() const = 0;
     // Takes up to n waiting bytes out of the input, all of them for n = 0.
     virtual QByteArray read(int n) = 0;
+    // Throws away everything received so far, in the driver too.
+    virtual void discardInput() = 0;
 
 signals:
     // Data received: at least one byte is waiting. Delivered on the UI thread.
     void received();
+    // The device went away while open (unplugged, far end closed): the port
+    // has closed itself. Delivered on the UI thread, after the fact.
+    void lost();
 };
 
 } // namespace serial

@@ -19,6 +19,15 @@ QStringList displays(const QList<PortEntry> &entries)
     return names;
 }
 
+// Every number the Windows rule may probe, as a system listing them all would say.
+QStringList allComNames()
+{
+    QStringList names;
+    for (int n = 1; n <= 60; ++n)
+        names << QStringLiteral("COM%1").arg(n);
+    return names;
+}
+
 QList<PortEntry> entriesNamed(const QStringList &names)
 {
     QList<PortEntry> entries;
@@ -73,7 +82,7 @@ private slots:
         line.setOpenablePorts(openable);
         line.setBusyPorts(busy);
 
-        const PortScan scan = candidates.isEmpty() ? serial::scanWindowsPorts(line)
+        const PortScan scan = candidates.isEmpty() ? serial::scanWindowsPorts(line, allComNames())
                                                    : serial::probeCandidates(line, entriesNamed(candidates), given);
 
         QCOMPARE(displays(scan.ports), listed);
@@ -84,12 +93,20 @@ private slots:
             QCOMPARE(line.portName(), listed.at(current));
     }
 
-    void spentBudgetStopsProbing()
+    // Two slow probes, together longer than any start-up should wait for one,
+    // leave no port unlisted; numbers the system does not list are not probed.
+    void slowProbesDropNothing()
     {
         FakeSerialLine line;
-        line.setOpenablePorts({"COM1"});
-        QCOMPARE(serial::scanWindowsPorts(line, std::chrono::milliseconds(0)).current, -1);
-        QCOMPARE(line.openCalls(), 0);
+        line.setOpenablePorts({"COM1", "COM3", "COM44", "COM45"});
+        line.setSlowPorts({"COM45", "COM44"}, 1600);
+        const PortScan scan = serial::scanWindowsPorts(line, {"COM1", "COM3", "COM44", "COM45", "COM60", "COM7"});
+        QCOMPARE(displays(scan.ports), (QStringList{"COM45", "COM44", "COM3", "COM1"}));
+        QCOMPARE(scan.current, 3);
+        QCOMPARE(line.openCalls(), 5); // COM7 is listed but missing; COM60 is beyond the rule
+        QCOMPARE(scan.refused.size(), 1);
+        QCOMPARE(scan.refused.front().first.display + " " + serial::portErrorText(scan.refused.front().second),
+                 QStringLiteral("COM7 no such device"));
     }
 
     void highestFirst()

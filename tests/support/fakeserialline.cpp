@@ -2,6 +2,7 @@
 
 #include "serial/linesettings.h"
 
+#include <QThread>
 #include <QTimer>
 
 using serial::PortError;
@@ -21,9 +22,14 @@ char *serial::toString(PortError error)
 
 void FakeSerialLine::vanish()
 {
-    m_gone = true;
     m_openable.removeAll(m_name);
     m_busy.removeAll(m_name);
+    if (!m_open)
+        return;
+    // As the real port: closed at once, said so on the next turn.
+    m_open = false;
+    m_input.clear();
+    QTimer::singleShot(0, this, [this] { emit lost(); });
 }
 
 void FakeSerialLine::deliver(const QByteArray &chunk)
@@ -37,12 +43,13 @@ PortError FakeSerialLine::open()
     ++m_openCalls;
     if (m_open)
         return PortError::None;
+    if (m_slow.contains(m_name))
+        QThread::msleep(static_cast<unsigned long>(m_slowMillis));
     if (m_busy.contains(m_name))
         return PortError::Busy;
     if (!m_openable.contains(m_name))
         return PortError::NotFound;
     m_open = true;
-    m_gone = false;
     m_opened.append(m_name);
     return PortError::None;
 }
@@ -51,7 +58,6 @@ void FakeSerialLine::close()
 {
     ++m_closeCalls;
     m_open = false;
-    m_gone = false;
     m_input.clear();
 }
 
@@ -83,10 +89,6 @@ PortError FakeSerialLine::write(const QByteArray &bytes)
 {
     if (!m_open)
         return PortError::NotOpen;
-    if (m_gone) {
-        close();
-        return PortError::Io;
-    }
     if (m_writeFailure != PortError::None)
         return m_writeFailure;
     m_written.append(bytes);
@@ -102,9 +104,13 @@ QByteArray FakeSerialLine::read(int n)
     const qsizetype count = n > 0 ? qMin<qsizetype>(n, m_input.size()) : m_input.size();
     const QByteArray taken = m_input.left(count);
     m_input.remove(0, count);
-    if (m_gone)
-        close();
     return taken;
+}
+
+void FakeSerialLine::discardInput()
+{
+    ++m_discards;
+    m_input.clear();
 }
 
 void FakeSerialLine::deliverInTurn(QList<QByteArray> chunks)

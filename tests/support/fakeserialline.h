@@ -27,6 +27,12 @@ public:
     // --- Which ports exist. A name in neither list is missing (NotFound).
     void setOpenablePorts(const QStringList &names) { m_openable = names; }
     void setBusyPorts(const QStringList &names) { m_busy = names; } // open -> Busy
+    // Opening these takes millis of real time, as a slow driver would.
+    void setSlowPorts(const QStringList &names, int millis)
+    {
+        m_slow = names;
+        m_slowMillis = millis;
+    }
 
     // --- Settings the port refuses (Unsupported, previous settings kept).
     // Malformed texts are always refused.
@@ -37,8 +43,8 @@ public:
     // failWrites(NotOpen or Io) makes each later write fail with that error
     // (nothing recorded); failWrites(None) lets them succeed again.
     void failWrites(serial::PortError error) { m_writeFailure = error; }
-    // The device goes away: the open state holds until the next write (which
-    // fails with Io) or read, which close the port; the name no longer opens.
+    // The device goes away: the port is closed at once and lost() follows on
+    // the next turn of the event loop; the name no longer opens.
     void vanish();
 
     // --- Input.
@@ -73,16 +79,20 @@ public:
     serial::PortError write(const QByteArray &bytes) override;
     int bytesWaiting() const override { return static_cast<int>(m_input.size()); }
     QByteArray read(int n) override;
+    void discardInput() override;
+    int discards() const { return m_discards; }
 
 private:
     void deliverInTurn(QList<QByteArray> chunks);
 
     QStringList m_openable;
     QStringList m_busy;
+    QStringList m_slow;
+    int m_slowMillis = 0;
     QSet<QString> m_refusedTexts;
     std::function<bool(const QString &)> m_refuses;
     serial::PortError m_writeFailure = serial::PortError::None;
-    bool m_gone = false;
+    int m_discards = 0;
 
     QString m_name;
     bool m_open = false;

@@ -17,7 +17,13 @@ struct FormHarness {
     {
         port.setOpenablePorts(openablePorts);
         Form1Options options;
-        options.scanPorts = [](serial::SerialLine &line) { return serial::scanWindowsPorts(line); };
+        // The system lists every number; the fake port decides which open.
+        options.scanPorts = [](serial::SerialLine &line) {
+            QStringList present;
+            for (int n = 1; n <= 50; ++n)
+                present << QStringLiteral("COM%1").arg(n);
+            return serial::scanWindowsPorts(line, present);
+        };
         // A folder that does not exist stands for one that cannot be written.
         options.programFolder = programFolderWritable ? folder.path() : folder.filePath(QStringLiteral("read-only/app"));
         options.fallbackFolder = folder.filePath(QStringLiteral("fallback"));

@@ -211,8 +211,9 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
 {
     const auto usage = [](std::string reason) { return ParsedArguments{std::nullopt, std::move(reason)}; };
 
-    if (std::find(args.begin(), args.end(), "--help") != args.end()
-        || std::find(args.begin(), args.end(), "-h") != args.end())
+    // Help is asked for in an option's place; as an option's value, "-h" is a value.
+    const auto isHelp = [](std::string_view arg) { return arg == "--help" || arg == "-h"; };
+    if (!args.empty() && isHelp(args[0]))
         return {Options{}, {}};
     if (args.empty())
         return usage("no action given; expected 'frame' or 'reply'");
@@ -228,6 +229,8 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
     std::vector<Key> seen;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const auto arg = args[i];
+        if (isHelp(arg))
+            return {Options{}, {}};
         if (!arg.starts_with("--"))
             return usage("unexpected argument " + quoted(arg));
         const auto equals = arg.find('=');

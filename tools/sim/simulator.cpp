@@ -234,8 +234,10 @@ void Simulator::applyChange(std::size_t meterIndex, const SettingChange& change)
         m_settings.stopBits = *change.stopBits;
     std::string error;
     m_line.drain();
-    if (!m_line.apply(m_settings, error))
-        m_log.line("ERROR", "line settings " + ToText(m_settings) + ": " + error);
+    if (!m_line.apply(m_settings, error)) {
+        m_log.line("ERROR", meter.name() + " could not change the line to " + ToText(m_settings) + ": " + error);
+        return;
+    }
     m_log.line("SET", meter.name() + " changed the line to " + ToText(m_settings));
 }
 

@@ -3,6 +3,7 @@
 #include "ui/messages/showmessage.h"
 #include "ui/twips.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,7 +50,7 @@ QLabel *InputDialog::makeNote(const QString &objectName, const QString &caption,
 QPushButton *InputDialog::makeButton(const QString &objectName, const QString &caption, int left, int top, int width,
                                      int height)
 {
-    auto *button = ui::place<QPushButton>(this, objectName, left, top, width, height);
+    auto *button = ui::place<DialogButton>(this, objectName, left, top, width, height);
     button->setText(caption);
     // Not bound to Enter: a dialog's buttons would otherwise press on Return.
     button->setAutoDefault(false);
@@ -86,6 +87,37 @@ void InputDialog::keyPressEvent(QKeyEvent *event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void InputDialog::focusCheckShowedMessage(Qt::FocusReason reason)
+{
+    auto *button = qobject_cast<QPushButton *>(QApplication::focusWidget());
+    if (reason != Qt::MouseFocusReason || !button || button->parentWidget() != this || m_interruptedButton == button)
+        return;
+    // Qt gives the focus before it delivers the press, so the press reaches
+    // the button only after the message has closed, and its release is gone.
+    // Unless a release does still arrive and clicks it first, press it now.
+    m_interruptedButton = button;
+    connect(button, &QPushButton::clicked, this, [this] { m_interruptedButton = nullptr; }, Qt::SingleShotConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (QPushButton *pending = m_interruptedButton) {
+                pending->setDown(false);
+                pending->click();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void DialogButton::keyPressEvent(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }
 
 void InputDialog::setVisible(bool visible)

@@ -3,6 +3,8 @@
 #include "engine/state.h"
 
 #include <QDialog>
+#include <QPointer>
+#include <QPushButton>
 #include <QString>
 
 #include <functional>
@@ -10,7 +12,6 @@
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 
 namespace dialogs {
 
@@ -44,7 +45,27 @@ protected:
     // Escape closes nothing: the dialogs have no cancel key.
     void keyPressEvent(QKeyEvent *event) override;
 
+    // A box's focus-loss check has just shown a message. When the focus left
+    // the box because the operator pressed one of the dialog's buttons, the
+    // release of that press went to the message box, so the button's own
+    // action is carried out here once the message is closed.
+    void focusCheckShowedMessage(Qt::FocusReason reason);
+
     engine::OperationState &m_state;
+
+private:
+    QPointer<QPushButton> m_interruptedButton;
+};
+
+// A dialog button: Space or Enter presses it while it has the focus, but it
+// is never the dialog's default button, so Enter elsewhere presses nothing.
+class DialogButton final : public QPushButton
+{
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 };
 
 // Checks edit's text on every change, typed or set by code. When accept

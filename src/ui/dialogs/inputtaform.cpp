@@ -69,6 +69,8 @@ Input_TA_Form::Input_TA_Form(engine::OperationState &state, const QString &meter
                                                TariffWidth, RowHeight);
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert); // typing picks nothing and adds nothing
+            // No completion either: "t2" stays "t2", and the tariff rule refuses it.
+            combo->setCompleter(nullptr);
             combo->addItems(choices);
             combo->setCurrentIndex(0);
             combo->setEditText(QStringLiteral("NC"));
@@ -118,12 +120,15 @@ bool Input_TA_Form::eventFilter(QObject *watched, QEvent *event)
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
         if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && isVisible()
             && !holdsFocus(watched)) {
+            bool shown = false;
             for (int i = 0; i < engine::TariffSlots; ++i) {
                 if (watched == Tariff_Combo[static_cast<std::size_t>(i)])
-                    Tariff_Combo_LostFocus(i);
+                    shown = Tariff_Combo_LostFocus(i);
                 else if (watched == Tariff_Text[static_cast<std::size_t>(i)])
-                    Tariff_Text_LostFocus(i);
+                    shown = Tariff_Text_LostFocus(i);
             }
+            if (shown)
+                focusCheckShowedMessage(reason);
         }
     }
     return InputDialog::eventFilter(watched, event);
@@ -137,15 +142,16 @@ engine::TariffTexts Input_TA_Form::tariffTexts() const
     return texts;
 }
 
-void Input_TA_Form::Tariff_Combo_LostFocus(int index)
+bool Input_TA_Form::Tariff_Combo_LostFocus(int index)
 {
     const auto label = engine::CheckTariffSlot(tariffTexts(), index);
     m_tariffErrorFlags[static_cast<std::size_t>(index)] = label ? 1 : 0;
     if (label)
         showError(engine::SlotMessage(*label));
+    return label.has_value();
 }
 
-void Input_TA_Form::Tariff_Text_LostFocus(int index)
+bool Input_TA_Form::Tariff_Text_LostFocus(int index)
 {
     QLineEdit *box = Tariff_Text[static_cast<std::size_t>(index)];
     auto &flag = m_timeErrorFlags[static_cast<std::size_t>(index)];
@@ -156,6 +162,7 @@ void Input_TA_Form::Tariff_Text_LostFocus(int index)
     flag = check.flag ? 1 : 0;
     for (const auto &message : check.messages)
         showError(message);
+    return !check.messages.empty();
 }
 
 void Input_TA_Form::OK_Command_Click()

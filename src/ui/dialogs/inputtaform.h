@@ -26,8 +26,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void Tariff_Combo_LostFocus(int index);
-    void Tariff_Text_LostFocus(int index);
+    // Each returns whether it showed a message.
+    bool Tariff_Combo_LostFocus(int index);
+    bool Tariff_Text_LostFocus(int index);
     void OK_Command_Click();
     engine::TariffTexts tariffTexts() const;
 

@@ -108,6 +108,7 @@ private:
     QString settingsText() const;
     QString lineSummary() const;
     void setPortOpenedLook(bool opened);
+    void portLost();
     void runCheckHistorySize();
 
     bool askParameter(const QString &meter, const QString &command, int &parameterCode);

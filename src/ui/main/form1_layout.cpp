@@ -135,6 +135,12 @@ void Form1::buildControls()
     Rev_Show_Text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
     Frame4 = frame(this, QStringLiteral("Frame4"), QStringLiteral("Term Show"), 6480, 2280, 1695, 495);
+    // The caption sits on the frame's top border, as the layout was drawn, so
+    // the box starts at the border line and the controls placed in it are inside.
+    Frame4->setStyleSheet(QStringLiteral(
+        "QGroupBox#Frame4 { border: 1px solid palette(mid); border-radius: 2px; margin-top: 7px; }"
+        "QGroupBox#Frame4::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px;"
+        " padding: 0px 2px; }"));
     Hex_Opt = place<QRadioButton>(Frame4, QStringLiteral("Hex_Opt"), 120, 220, 255, 180);
     Hex_Opt->setChecked(true);
     Label19 = label(Frame4, QStringLiteral("Label19"), QStringLiteral("Hex"), 400, 180, 495, 225);
@@ -164,6 +170,13 @@ void Form1::buildControls()
     Shape1 = place<CircleIndicator>(Frame1, QStringLiteral("Shape1"), 10120, 165, 255, 165);
     Shape1->setFillColor(QColor(255, 255, 0));
 
+    // A frame's font would pass to everything inside it; only option buttons
+    // and check boxes share it, the other controls keep the window's font.
+    for (QGroupBox *group : {Frame1, Frame2, Frame3, Frame4})
+        for (QWidget *control : group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            if (!qobject_cast<QRadioButton *>(control) && !qobject_cast<QCheckBox *>(control))
+                control->setFont(windowFont());
+
     // Reply timing wants millisecond accuracy: a coarse timer may fire 5% early.
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -188,6 +201,7 @@ void Form1::connectHandlers()
     connect(Send_command, &QPushButton::clicked, this, &Form1::Send_command_Click);
     connect(addr_Text, &QLineEdit::textChanged, this, &Form1::addr_Text_Change);
     connect(&m_port, &serial::SerialLine::received, this, &Form1::ReceiveEvent);
+    connect(&m_port, &serial::SerialLine::lost, this, &Form1::portLost);
     connect(Timer1, &QTimer::timeout, this, &Form1::ReplyTimerTick);
     connect(Timer2, &QTimer::timeout, this, &Form1::TimeoutTick);
 }

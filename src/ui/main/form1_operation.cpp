@@ -102,8 +102,7 @@ void Form1::Send_command_Click()
                                      : codec::AppendTraceDecimal(frame, length, codec::TraceSend));
 
     // Whatever the line said before this request is not its reply.
-    if (m_port.isOpen())
-        m_port.read(0);
+    m_port.discardInput();
     const QByteArray bytes(reinterpret_cast<const char *>(frame.data()), length);
     if (m_port.write(bytes) != serial::PortError::None) {
         ShowMessage(QStringLiteral("The serial port is invalid, please check the serial port!"), messages::IconWarning,
@@ -212,8 +211,7 @@ void Form1::TimeoutTick()
                 QStringLiteral("Fail"));
     enableConfirm(false);
     // What is still waiting in the port belongs to no request any more.
-    if (m_port.isOpen())
-        m_port.read(0);
+    m_port.discardInput();
 }
 
 void Form1::enableConfirm(bool giveFocus)

@@ -143,3 +143,10 @@ void Form1::open_close_Command_Click()
         ShowMessage(QStringLiteral("The serial port is already in use,Please re-select!"), messages::IconError,
                     QStringLiteral("ERROR"));
 }
+
+void Form1::portLost()
+{
+    // The adapter went away under an open port: the window shows what the
+    // port now is. A request still outstanding ends by its time-out.
+    setPortOpenedLook(false);
+}

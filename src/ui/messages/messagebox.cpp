@@ -2,9 +2,12 @@
 
 #include "ui/messages/showmessage.h"
 
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMap>
 #include <QMessageBox>
 #include <QPushButton>
+#include <algorithm>
 #include <vector>
 
 namespace messages {
@@ -59,11 +62,50 @@ QMessageBox::Icon iconOf(int style)
     }
 }
 
+// A box without "Cancel" and with more than an "OK" cannot be closed, only
+// answered: its title bar has no close button and Escape does nothing.
+class AnswerOnlyBox final : public QMessageBox
+{
+public:
+    AnswerOnlyBox(QWidget *owner, bool closable)
+        : QMessageBox(owner)
+        , m_closable(closable)
+    {
+        if (!m_closable)
+            setWindowFlag(Qt::WindowCloseButtonHint, false);
+    }
+
+protected:
+    void closeEvent(QCloseEvent *event) override
+    {
+        if (!m_closable && !clickedButton()) {
+            event->ignore();
+            return;
+        }
+        QMessageBox::closeEvent(event);
+    }
+
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (!m_closable && event->matches(QKeySequence::Cancel)) {
+            event->accept();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+
+private:
+    bool m_closable;
+};
+
 } // namespace
 
 int ShowMessageBox(QWidget *owner, const QString &text, int style, const QString &title)
 {
-    QMessageBox box(owner);
+    const auto labels = buttonsOf(style);
+    const bool closable = labels.size() == 1
+                          || std::any_of(labels.begin(), labels.end(), [](const ButtonLabel &l) { return l.id == IdCancel; });
+    AnswerOnlyBox box(owner, closable);
     box.setWindowTitle(title);
     box.setText(text);
     box.setTextFormat(Qt::PlainText);
@@ -72,14 +114,12 @@ int ShowMessageBox(QWidget *owner, const QString &text, int style, const QString
     QMap<QAbstractButton *, int> ids;
     QAbstractButton *escape = nullptr;
     QPushButton *first = nullptr;
-    const auto labels = buttonsOf(style);
     for (const auto &label : labels) {
         auto *button = box.addButton(QString::fromLatin1(label.label), label.role);
         ids.insert(button, label.id);
         if (!first)
             first = button;
-        // Closing the box means "Cancel", or "OK" where it is the only button;
-        // a box with neither cannot be closed, only answered.
+        // Closing the box means "Cancel", or "OK" where it is the only button.
         if (label.id == IdCancel || (labels.size() == 1 && label.id == IdOk))
             escape = button;
     }
