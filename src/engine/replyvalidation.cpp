@@ -7,6 +7,8 @@ namespace engine {
 
 namespace {
 
+// Deliberately stricter than the bare tests below would be: a shorter reply
+// cannot hold the data that is then reported, so it is rejected outright.
 constexpr int MinimumEcho = 8;       // address, function, register, count, CRC
 constexpr int MinimumReadReply = 9;  // address, function, byte count, two registers, CRC
 constexpr int ReadReplyOverhead = 5; // address, function, byte count, CRC

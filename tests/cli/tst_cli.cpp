@@ -90,6 +90,9 @@ void TestCli::runs_data()
     row("reply, refused before the bytes are judged",
         op("reply", "Tarvik CT", "Modify Baud Rate", "1", {"--value", "1200", "--bytes", "0110001C0002800E"}), 1, "",
         "Invalid Baud Rate, please try again!");
+    // A value is never an option, "-h" included.
+    row("CT2 -h", op("frame", "Morel-K", "Set CT", "1", {"--value", "100", "--value2", "-h"}), 1, "",
+        "Invalid CT2 data, please try again!");
     row("--date 13/01/2024", op("frame", "Morel-N", "Set Time", "1", {"--date", "13/01/2024", "--time", "12:00:00"}),
         1, "", "The month error, month is in the range of 1~12.");
     row("--tariff T1 08:00, T1 09:00", op("frame", "Morel-N", "Set Tariff", "1", {"--tariff", "T1 08:00, T1 09:00"}),

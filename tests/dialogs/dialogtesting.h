@@ -57,7 +57,8 @@ inline QString focusedName()
 
 // The operator's steps: a button's name clicks it; "box=text" clicks into the box and types
 // over its text key by key (a pick-only list goes to that entry by Home, End or the arrows);
-// "Tab", "Enter", "Escape" press that key where the focus is; "list" opens and closes the
+// "Tab", "Enter", "Escape" press that key where the focus is; "Enter@NAME" presses Enter on
+// that button once it has the focus; "list" opens and closes the
 // focused box's list; "close" is the title-bar close.
 inline void play(QDialog *dialog, const QStringList &steps)
 {
@@ -69,6 +70,11 @@ inline void play(QDialog *dialog, const QStringList &steps)
         auto *list = qobject_cast<QComboBox *>(box);
         if (keys.contains(step)) {
             QTest::keyClick(QApplication::focusWidget(), keys[step]);
+        } else if (step.startsWith("Enter@")) { // Tab to the button, then Enter on it
+            auto *button = dialog->findChild<QWidget *>(step.mid(6));
+            QVERIFY2(button, qPrintable(step));
+            button->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(button, Qt::Key_Return);
         } else if (step == "close") {
             dialog->close();
         } else if (step == "list" && list) {

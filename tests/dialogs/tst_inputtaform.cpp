@@ -1,6 +1,7 @@
 #include "dialogtesting.h"
 #include "support/messagelog.h"
 
+#include <QMessageBox>
 #include <QtTest>
 
 using namespace dialogtesting;
@@ -12,6 +13,8 @@ class TestInputTaForm : public QObject {
 private slots:
     void operate_data();
     void operate();
+    void buttonPressedUnderARealCheckMessage_data();
+    void buttonPressedUnderARealCheckMessage();
 };
 
 void TestInputTaForm::operate_data()
@@ -40,6 +43,11 @@ void TestInputTaForm::operate_data()
     QTest::newRow("T1 06:00, T3 typed for Pesca-N 18:00")
         << QStringList{"Tariff_Combo0=T1", "Tariff_Text0=06:00", "Tariff_Combo1=T3", "Tariff_Text1=18:00", "OK_Command"}
         << QStringList{} << "1 01 00 06 03 00 18 T1 : 06:00 to 18:00 . |No set T2. |T3 : 18:00 to 06:00 . |No set T4. ";
+    QTest::newRow("t2 typed stays t2 and is refused")
+        << QStringList{"Tariff_Combo0=t2", "Tariff_Text0=06:00", "OK_Command"} << QStringList{"Tariff data error!"}
+        << "0 open OK_Command";
+    QTest::newRow("-1:30 left -> hours, 12:-5 -> minutes")
+        << QStringList{"Tariff_Text0=-1:30", "Tariff_Text1=12:-5", "Tab"} << QStringList{M3, M2} << "0 open Tariff_Text2";
     QTest::newRow("T5 refused") << QStringList{"Tariff_Combo0=T1", "Tariff_Text0=06:00", "Tariff_Combo1=T5", "Tariff_Text1=07:00",
                                                "OK_Command"}
                                 << QStringList{"Tariff data error!"} << "0 open OK_Command";
@@ -79,6 +87,59 @@ void TestInputTaForm::operate()
                << QString::fromStdString(state.TariffSummaryT1 + "|" + state.TariffSummaryT2 + "|" + state.TariffSummaryT3 + "|"
                                          + state.TariffSummaryT4);
     QCOMPARE(actual.join(' '), outcome);
+}
+
+void TestInputTaForm::buttonPressedUnderARealCheckMessage_data()
+{
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<int>("result"); // -1: still open
+    QTest::newRow("12:60 then Cancel") << "12:60" << "No_Command"
+                                       << QStringList{"Time data format error! Not more than 59 minutes ."} << 2;
+    QTest::newRow("24:00 then Confirm")
+        << "24:00" << "OK_Command"
+        << QStringList{"Time data format error! Not more than 24 hours.",
+                       "Time data format error! The correct format is HH:MM."}
+        << -1;
+}
+
+// The press on a button takes the focus, the box's check opens a real modal
+// message, and the release lands while it is up: the button must still act.
+void TestInputTaForm::buttonPressedUnderARealCheckMessage()
+{
+    QFETCH(QString, time);
+    QFETCH(QString, button);
+    QFETCH(QStringList, shown);
+    QFETCH(int, result);
+    engine::OperationState state;
+    const auto ta = make("Input_TA_Form", state, "Pesca-N");
+    QVERIFY(showActive(ta.get()));
+    auto *box = ta->findChild<QLineEdit *>("Tariff_Text3");
+    auto *target = ta->findChild<QPushButton *>(button);
+    QTest::mouseClick(box, Qt::LeftButton);
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, time);
+
+    // Every message box that comes up: the release meant for the button is
+    // sent while it is up, then the operator presses its OK.
+    QStringList seen;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+        auto *message = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!message || !message->isVisible() || seen.size() > 5)
+            return;
+        seen << message->text();
+        if (seen.size() == 1)
+            QTest::mouseRelease(target, Qt::LeftButton);
+        message->buttons().front()->click();
+    });
+    answer.start(10);
+    QTest::mousePress(target, Qt::LeftButton);
+    QTRY_COMPARE(seen, shown);
+    QTRY_VERIFY(!target->isDown());
+    QCOMPARE(ta->isVisible(), result < 0);
+    QCOMPARE(int(state.DialogResult), result < 0 ? 0 : result);
 }
 
 QTEST_MAIN(TestInputTaForm)

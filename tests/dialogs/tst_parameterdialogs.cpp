@@ -133,6 +133,9 @@ void TestParameterDialogs::nothingAnswered_data()
         // Neither key is bound to a button.
         QTest::addRow("%s Escape", dialog) << dialog << QStringList{entry, "Escape"} << 0 << true;
         QTest::addRow("%s Enter", dialog) << dialog << QStringList{entry, "Enter"} << 0 << true;
+        // A focused button takes Enter as it takes Space.
+        QTest::addRow("%s Enter on a focused Cancel -> 2", dialog) << dialog << QStringList{entry, "Enter@No_Command"} << 2
+                                                                    << false;
     }
 }
 

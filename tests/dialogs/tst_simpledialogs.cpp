@@ -31,6 +31,8 @@ void TestSimpleDialogs::confirm_data()
     QTest::newRow("address emptied: the caller refuses it") << "Input_ID_Form" << QStringList{"Input_Text=\b", "OK_Command"}
                                                             << "1 |untouched";
     QTest::newRow("baud rate 4800") << "Input_BD_Form" << QStringList{"Combo1=4800", "OK_Command"} << "1 4800|untouched";
+    QTest::newRow("baud rate 4800, Enter on Confirm") << "Input_BD_Form" << QStringList{"Combo1=4800", "Enter@OK_Command"}
+                                                      << "1 4800|untouched";
     QTest::newRow("CT 100 and 5") << "Input_CT_Form" << QStringList{"Input1_Text=100", "Input2_Text=5", "OK_Command"}
                                   << "1 100|5";
     // Two stop bits always go with no parity.

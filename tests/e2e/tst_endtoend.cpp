@@ -8,6 +8,7 @@
 #include "engine/timeentry.h"
 #include "serial/portdiscovery.h"
 #include "serial/qtserialline.h"
+#include "ui/main/circleindicator.h"
 #include "ui/main/form1.h"
 
 #include <QComboBox>
@@ -149,6 +150,10 @@ private slots:
     void simulatorFaults();
     void lateReplyIsDroppedAfterTheTimeout();
     void meterAnswersAtItsNewAddress();
+    void adapterVanishes_data();
+    void adapterVanishes();
+    void demoEndsWhenItsLineDies();
+    void givenPortThatDoesNotOpenIsSaid();
 };
 
 void TestEndToEnd::againstIndependentSlave_data()
@@ -298,6 +303,94 @@ void TestEndToEnd::meterAnswersAtItsNewAddress()
     QVERIFY(tool.confirm());
     QCOMPARE(tool.lastCaption(), QStringLiteral("Success"));
     QVERIFY(tool.form->Rev_Show_Text->toPlainText().contains(QStringLiteral("SEND : 0C 03 01 1E 00 02")));
+}
+
+void TestEndToEnd::adapterVanishes_data()
+{
+    QTest::addColumn<bool>("outstanding");
+    QTest::newRow("while idle") << false;
+    QTest::newRow("while a request is outstanding") << true;
+}
+
+// The far end of the pseudo-terminal goes away under the open port, as an
+// unplugged adapter does; once it is back, "Open Port" opens it again.
+void TestEndToEnd::adapterVanishes()
+{
+    QFETCH(bool, outstanding);
+    QTemporaryDir folder;
+    const QString link = folder.filePath(QStringLiteral("meter"));
+    auto sim = std::make_unique<Simulator>();
+    QVERIFY(sim->start({"--link", link, "--fault", "late:2500"}));
+    Tool tool(link);
+    auto &form = *tool.form;
+    QCOMPARE(form.Label4->text(), QStringLiteral("meter Opened"));
+    if (outstanding) {
+        form.Send_command_Click();
+        QCOMPARE(form.state().AwaitingReply, quint8(1));
+    }
+
+    sim->process.kill();
+    QTRY_COMPARE_WITH_TIMEOUT(form.Label4->text(), QStringLiteral("meter Closed"), 3000);
+    QCOMPARE(form.open_close_Command->text(), QStringLiteral("Open Port"));
+    QCOMPARE(form.Shape2->fillColor(), QColor(255, 0, 0));
+    QVERIFY(!form.Send_command->isEnabled());
+    QVERIFY(!tool.port.isOpen());
+    if (outstanding) {
+        // The request still ends by its time-out, which gives "Confirm" back.
+        QTRY_COMPARE_WITH_TIMEOUT(tool.lastText(), QStringLiteral("Fail! Response timeout, please re-operation!"), 3000);
+        QCOMPARE(form.state().AwaitingReply, quint8(0));
+        QVERIFY(form.Send_command->isEnabled());
+    } else {
+        QCOMPARE(tool.messages.entries.size(), 0);
+    }
+
+    sim = std::make_unique<Simulator>();
+    QVERIFY(sim->start({"--link", link}));
+    form.open_close_Command_Click();
+    QCOMPARE(form.Label4->text(), QStringLiteral("meter Opened"));
+    QVERIFY(form.Send_command->isEnabled());
+    tool.choose(QStringLiteral("Tarvik CT"), QStringLiteral("Read Energy"));
+    QVERIFY(tool.confirm());
+    QCOMPARE(tool.lastCaption(), QStringLiteral("Success"));
+}
+
+// The headless run always ends, even when its line dies mid-request.
+void TestEndToEnd::demoEndsWhenItsLineDies()
+{
+    QTemporaryDir folder;
+    const QString link = folder.filePath(QStringLiteral("meter"));
+    Simulator sim;
+    QVERIFY(sim.start({"--link", link, "--fault", "late:2500"}));
+    QProcess demo;
+    demo.setWorkingDirectory(folder.path());
+    demo.start(qEnvironmentVariable("QUORVANE_BUILD_DIR") + QStringLiteral("/src/app/quorvane"),
+               {"--demo", "--port", link});
+    QVERIFY(demo.waitForStarted(5000));
+    QByteArray output;
+    QDeadlineTimer pressed(5000);
+    while (!output.contains("pressing") && demo.waitForReadyRead(static_cast<int>(pressed.remainingTime())))
+        output += demo.readAllStandardOutput();
+    QVERIFY2(output.contains("pressing"), output.constData());
+
+    sim.process.kill();
+    QVERIFY(demo.waitForFinished(8000));
+    output += demo.readAllStandardOutput();
+    QVERIFY2(output.contains("The port went away."), output.constData());
+    QVERIFY2(output.contains("Fail! Response timeout, please re-operation!"), output.constData());
+    QCOMPARE(demo.exitCode(), 1);
+}
+
+// A port named at launch that does not open is said once, on standard error.
+void TestEndToEnd::givenPortThatDoesNotOpenIsSaid()
+{
+    QTemporaryDir folder;
+    const QString missing = folder.filePath(QStringLiteral("no_such_tty"));
+    QProcess demo;
+    demo.setWorkingDirectory(folder.path());
+    demo.start(qEnvironmentVariable("QUORVANE_BUILD_DIR") + QStringLiteral("/src/app/quorvane"), {"--demo", "--port", missing});
+    QVERIFY(demo.waitForFinished(8000));
+    const QString errors = QString::fromUtf8(demo.readAllStandardError());
+    QCOMPARE(errors.count(QStringLiteral("quorvane: cannot open ") + missing + QStringLiteral(": no such device\n")), 1);
 }
 
 QTEST_MAIN(TestEndToEnd)

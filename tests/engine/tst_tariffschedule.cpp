@@ -61,6 +61,10 @@ void TestTariffSchedule::timeBox_data()
     QTest::newRow("' 8:30'") << " 8:30" << " 8:30" << M1;
     QTest::newRow("+8:30") << "+8:30" << "+8:30" << M1;
     QTest::newRow("1.:30") << "1.:30" << "1.:30" << M1;
+    // Values out of range are range errors, signs or not.
+    QTest::newRow("-1:30") << "-1:30" << "-1:30" << M3;
+    QTest::newRow("12:-5") << "12:-5" << "12:-5" << M2;
+    QTest::newRow("-1:5 -> -1:05") << "-1:5" << "-1:05" << M3;
 }
 
 void TestTariffSchedule::timeBox()

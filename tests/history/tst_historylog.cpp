@@ -13,6 +13,7 @@ private slots:
     void entryLineByteForByte();
     void twoWritersNeverInterleave();
     void unwritableProgramFolderMovesTheLog();
+    void newestLinesFromTheTailOfAHugeLog();
 };
 
 void TestHistoryLog::entryLineByteForByte()
@@ -66,6 +67,23 @@ void TestHistoryLog::unwritableProgramFolderMovesTheLog()
     QVERIFY(log.append(QDateTime::currentDateTime(), "Ventra", "Read Energy", " operation Fail! The response data error.").written);
     QCOMPARE(log.newestLines()->size(), 1);
     QCOMPARE(log.checkSize(), history::SizeCheck::Fine);
+}
+
+// A log the size check could not delete, grown to gigabytes (sparse here): only
+// its end is read, and a line cut by the read's bound is not shown.
+void TestHistoryLog::newestLinesFromTheTailOfAHugeLog()
+{
+    QTemporaryDir folder;
+    history::HistoryLog log(folder.path(), {});
+    {
+        QFile file(log.path());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(qint64(3) << 30));
+        QVERIFY(file.seek(file.size()));
+        file.write("first\r\nsecond\r\nthird");
+    }
+    QCOMPARE(log.newestLines(400), std::optional(QStringList{"second", "third"}));
+    QCOMPARE(log.newestLines(1), std::optional(QStringList{"third"}));
 }
 
 QTEST_APPLESS_MAIN(TestHistoryLog)

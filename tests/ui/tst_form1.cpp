@@ -14,6 +14,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTest>
 #include <QTimer>
 
@@ -76,8 +79,10 @@ private slots:
     void viewerShowsNewestLines_data();
     void viewerShowsNewestLines();
     void viewerShowsMarkupAsText();
+    void viewerFollowsTheLog();
     void logoShownWhenPresent();
     void closingClosesPortAndViewer();
+    void fontsAndTraceFrame();
     void captionsFitTheirControls();
 };
 
@@ -514,6 +519,39 @@ void TestForm1::viewerShowsMarkupAsText()
                                           "save it in time.")));
 }
 
+// Re-read only when the log changed, wherever the change came from; the
+// operator's scroll position stays while nothing changed; each opening starts afresh.
+void TestForm1::viewerFollowsTheLog()
+{
+    FormHarness h;
+    {
+        QFile file(h.logPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (int i = 1; i <= 450; ++i)
+            file.write(QStringLiteral("line %1\r\n").arg(i).toUtf8());
+    }
+    auto &form = h.load();
+    form.History_command_Click();
+    auto *viewer = form.historyForm();
+    auto *scroll = viewer->Text1->verticalScrollBar();
+    QVERIFY(scroll->maximum() > 10);
+    scroll->setValue(10);
+    viewer->refresh();
+    QCOMPARE(scroll->value(), 10);
+
+    // Another copy of the tool appends; repainting the window (as uncovering it does) shows it.
+    history::HistoryLog otherCopy(h.folder.path(), {});
+    QVERIFY(otherCopy.append(h.now, "Ventra", "Read Energy", " operation Fail! Response timeout.").written);
+    viewer->Text1->viewport()->repaint();
+    QTRY_VERIFY(viewer->Text1->toPlainText().endsWith(QStringLiteral("Ventra meter Read Energy operation Fail! Response timeout.")));
+    QVERIFY(viewer->Text1->textCursor().atEnd() && scroll->value() > 10); // the newest in view
+
+    viewer->close();
+    QVERIFY(QFile::remove(h.logPath()));
+    form.History_command_Click();
+    QCOMPARE(viewer->Text1->toPlainText(), QString());
+}
+
 void TestForm1::logoShownWhenPresent()
 {
     FormHarness h;
@@ -535,6 +573,35 @@ void TestForm1::closingClosesPortAndViewer()
     form.close();
     QVERIFY(!h.port.isOpen());
     QVERIFY(!form.historyForm() || !form.historyForm()->isVisible());
+}
+
+// Frames, option buttons and check boxes are drawn in SimSun, everything else in the
+// window's font; the trace frame's caption sits on its border with its controls inside.
+void TestForm1::fontsAndTraceFrame()
+{
+    FormHarness h;
+    auto &form = h.load();
+    form.show();
+    QStringList wrong;
+    for (auto *w : form.findChildren<QWidget *>()) {
+        if (w->objectName().isEmpty() || !w->parentWidget() || w->parentWidget()->objectName().isEmpty())
+            continue;
+        const bool simSun = qobject_cast<QGroupBox *>(w) || qobject_cast<QRadioButton *>(w) || qobject_cast<QCheckBox *>(w);
+        if ((w->font().families().value(0) == QStringLiteral("SimSun")) != simSun)
+            wrong << w->objectName() + " " + w->font().families().value(0);
+    }
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(", ")));
+
+    QStyleOptionGroupBox option;
+    option.initFrom(form.Frame4);
+    option.text = form.Frame4->title();
+    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    const QRect border = form.Frame4->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, form.Frame4);
+    const QRect caption = form.Frame4->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, form.Frame4);
+    QVERIFY2(caption.top() < border.top() && caption.bottom() > border.top(), "the caption is not on the border");
+    for (QWidget *control : {static_cast<QWidget *>(form.Hex_Opt), static_cast<QWidget *>(form.Dec_Opt),
+                             static_cast<QWidget *>(form.Label19), static_cast<QWidget *>(form.Label20)})
+        QVERIFY2(border.contains(control->geometry()), qPrintable(control->objectName() + " not inside the frame"));
 }
 
 // Texts the window shows at run time, at their longest, besides the design captions.

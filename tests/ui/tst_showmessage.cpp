@@ -16,7 +16,8 @@ struct SeenBox {
 };
 
 // Once the modal box is up, note what it shows, then press `press` (a label)
-// or close it by its title bar when press is empty.
+// or close it by its title bar when press is empty. "close+Yes" tries the
+// title bar and Escape first, then presses "Yes" if the box is still up.
 void answerNextBox(SeenBox &seen, const QString &press)
 {
     QTimer::singleShot(0, [&seen, press] {
@@ -34,8 +35,16 @@ void answerNextBox(SeenBox &seen, const QString &press)
             box->close();
             return;
         }
+        QString label = press;
+        if (press.startsWith(QStringLiteral("close+"))) {
+            box->close();
+            QTest::keyClick(box, Qt::Key_Escape);
+            if (!box->isVisible())
+                return;
+            label = press.mid(6);
+        }
         for (auto *button : box->buttons())
-            if (button->text() == press)
+            if (button->text() == label)
                 button->click();
     });
 }
@@ -66,6 +75,10 @@ void TestShowMessage::answers_data()
     QTest::newRow("2 Ignore") << 2 << QStringList{"Abort", "Retry", "Ignore"} << "Ignore" << 5;
     QTest::newRow("3 Yes No Cancel: No") << 3 << QStringList{"Yes", "No", "Cancel"} << "No" << 7;
     QTest::newRow("4 Yes") << 4 << QStringList{"Yes", "No"} << "Yes" << 6;
+    // Without "Cancel" and with more than "OK", a box cannot be closed, only answered.
+    QTest::newRow("4 not closed, then Yes") << 4 << QStringList{"Yes", "No"} << "close+Yes" << 6;
+    QTest::newRow("2 not closed, then Abort") << 2 << QStringList{"Abort", "Retry", "Ignore"} << "close+Abort" << 3;
+    QTest::newRow("3 closed by Escape") << 3 << QStringList{"Yes", "No", "Cancel"} << "close+Yes" << 2;
     QTest::newRow("5 Retry") << 5 << QStringList{"Retry", "Cancel"} << "Retry" << 4;
     QTest::newRow("5 closed") << 5 << QStringList{"Retry", "Cancel"} << "" << 2;
 }

@@ -3,7 +3,6 @@
 #include "ui/messages/showmessage.h"
 #include "ui/twips.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -89,9 +88,9 @@ void InputDialog::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
-void InputDialog::focusCheckShowedMessage(Qt::FocusReason reason)
+void InputDialog::focusCheckShowedMessage(Qt::FocusReason reason, QWidget *takingFocus)
 {
-    auto *button = qobject_cast<QPushButton *>(QApplication::focusWidget());
+    auto *button = qobject_cast<QPushButton *>(takingFocus);
     if (reason != Qt::MouseFocusReason || !button || button->parentWidget() != this || m_interruptedButton == button)
         return;
     // Qt gives the focus before it delivers the press, so the press reaches

@@ -49,7 +49,8 @@ protected:
     // the box because the operator pressed one of the dialog's buttons, the
     // release of that press went to the message box, so the button's own
     // action is carried out here once the message is closed.
-    void focusCheckShowedMessage(Qt::FocusReason reason);
+    // takingFocus is the widget that had just taken the focus when the check began.
+    void focusCheckShowedMessage(Qt::FocusReason reason, QWidget *takingFocus);
 
     engine::OperationState &m_state;
 

@@ -9,6 +9,7 @@
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 
 namespace dialogs {
@@ -120,6 +121,8 @@ bool Input_TA_Form::eventFilter(QObject *watched, QEvent *event)
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
         if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && isVisible()
             && !holdsFocus(watched)) {
+            // Already the new focus widget: Qt sends the focus-out after the change.
+            QPointer<QWidget> takingFocus = QApplication::focusWidget();
             bool shown = false;
             for (int i = 0; i < engine::TariffSlots; ++i) {
                 if (watched == Tariff_Combo[static_cast<std::size_t>(i)])
@@ -128,7 +131,7 @@ bool Input_TA_Form::eventFilter(QObject *watched, QEvent *event)
                     shown = Tariff_Text_LostFocus(i);
             }
             if (shown)
-                focusCheckShowedMessage(reason);
+                focusCheckShowedMessage(reason, takingFocus);
         }
     }
     return InputDialog::eventFilter(watched, event);
