@@ -3,6 +3,7 @@
 #include "serial/qtserialline.h"
 #include "ui/appicon.h"
 #include "ui/main/form1.h"
+#include "version.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -30,7 +31,7 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
-    QApplication::setApplicationVersion(QStringLiteral("2.1.0"));
+    QApplication::setApplicationVersion(QLatin1String(QuorvaneVersion));
     QApplication::setWindowIcon(ui::AppIcon());
 
     const QStringList givenPorts = serial::portArguments(QApplication::arguments());

@@ -6,6 +6,10 @@ namespace serial {
 
 namespace {
 
+using engine::LineSettings;
+using engine::Parity;
+using engine::StopBits;
+
 QSerialPort::Parity toQt(Parity parity)
 {
     switch (parity) {
@@ -38,17 +42,18 @@ QSerialPort::DataBits toQtDataBits(int dataBits)
     }
 }
 
-QSerialPort::FlowControl flowControlFor(int mode)
+QSerialPort::FlowControl flowControlFor(Handshake handshake)
 {
-    switch (mode) {
-    case 1: return QSerialPort::SoftwareControl;
-    case 2: return QSerialPort::HardwareControl;
+    switch (handshake) {
+    case Handshake::XonXoff: return QSerialPort::SoftwareControl;
+    case Handshake::RtsCts: return QSerialPort::HardwareControl;
     // QSerialPort runs one flow control at a time. RTS/CTS is the half kept:
     // it only holds the line, whereas XON/XOFF also swallows the bytes 0x11
     // and 0x13 wherever they occur in a binary Modbus frame.
-    case 3: return QSerialPort::HardwareControl;
-    default: return QSerialPort::NoFlowControl;
+    case Handshake::RtsCtsXonXoff: return QSerialPort::HardwareControl;
+    case Handshake::None: break;
     }
+    return QSerialPort::NoFlowControl;
 }
 
 } // namespace
@@ -108,32 +113,29 @@ bool QtSerialLine::isOpen() const
     return !m_lost && m_port.isOpen();
 }
 
-PortError QtSerialLine::applySettings(const QString &settingsText)
+PortError QtSerialLine::applySettings(const LineSettings &settings)
 {
-    const auto parsed = parseLineSettings(settingsText.toStdString());
-    if (!parsed || platformRefuses(*parsed))
+    if (settings.baud <= 0 || settings.dataBits < 5 || settings.dataBits > 8 || platformRefuses(settings))
         return PortError::Unsupported;
-    if (!pushSettings(*parsed)) {
+    if (!pushSettings(settings)) {
         const PortError error = takeError();
         pushSettings(m_settings); // the port keeps running as before
         m_port.clearError();
         return error;
     }
-    m_settings = *parsed;
+    m_settings = settings;
     return PortError::None;
 }
 
-PortError QtSerialLine::setHandshaking(int mode)
+PortError QtSerialLine::setHandshaking(Handshake handshake)
 {
-    if (mode < 0 || mode > 3)
-        return PortError::Unsupported;
-    if (!m_port.setFlowControl(flowControlFor(mode))) {
+    if (!m_port.setFlowControl(flowControlFor(handshake))) {
         const PortError error = takeError();
         m_port.setFlowControl(flowControlFor(m_handshaking));
         m_port.clearError();
         return error;
     }
-    m_handshaking = mode;
+    m_handshaking = handshake;
     return PortError::None;
 }
 
@@ -168,16 +170,9 @@ PortError QtSerialLine::write(const QByteArray &bytes)
     return PortError::None;
 }
 
-int QtSerialLine::bytesWaiting() const
+QByteArray QtSerialLine::readAll()
 {
-    return m_port.isOpen() ? static_cast<int>(m_port.bytesAvailable()) : 0;
-}
-
-QByteArray QtSerialLine::read(int n)
-{
-    if (!isOpen())
-        return {};
-    return n > 0 ? m_port.read(n) : m_port.readAll();
+    return isOpen() ? m_port.readAll() : QByteArray();
 }
 
 void QtSerialLine::discardInput()
@@ -245,7 +240,6 @@ PortError QtSerialLine::toPortError(QSerialPort::SerialPortError error)
 PortError QtSerialLine::takeError()
 {
     const QSerialPort::SerialPortError error = m_port.error();
-    m_errorText = m_port.errorString();
     m_port.clearError();
     return toPortError(error);
 }
@@ -267,7 +261,6 @@ void QtSerialLine::deviceGone()
     // turn of the event loop, so the device is let go at once. Closing is
     // deferred because this may run inside QSerialPort's own notification.
     m_lost = true;
-    m_errorText = m_port.errorString();
     QMetaObject::invokeMethod(
         this,
         [this] {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "serial/linesettings.h"
 #include "serial/serialline.h"
 
 #include <QSerialPort>
@@ -24,42 +23,38 @@ public:
     // False as soon as the device has been found gone.
     bool isOpen() const override;
 
-    PortError applySettings(const QString &settingsText) override;
-    PortError setHandshaking(int mode) override;
+    PortError applySettings(const engine::LineSettings &settings) override;
+    PortError setHandshaking(Handshake handshake) override;
     void configureBuffers(int inputBufferSize, int outputBufferSize) override;
 
     PortError write(const QByteArray &bytes) override;
-    int bytesWaiting() const override;
-    QByteArray read(int n) override;
+    QByteArray readAll() override;
     void discardInput() override;
 
     // The settings the port runs with while open, or gets at the next open.
-    LineSettings settings() const { return m_settings; }
-    int handshaking() const { return m_handshaking; }
+    engine::LineSettings settings() const { return m_settings; }
+    Handshake handshaking() const { return m_handshaking; }
     int inputBufferSize() const { return m_inputBufferSize; }
     int outputBufferSize() const { return m_outputBufferSize; }
-    // The driver's own words for the last failure, for diagnostics.
-    QString errorText() const { return m_errorText; }
 
     // Settings this platform's serial driver cannot take on any device.
-    static bool platformRefuses(const LineSettings &settings);
+    static bool platformRefuses(const engine::LineSettings &settings);
     // The one translation of QSerialPort's errors into ours.
     static PortError toPortError(QSerialPort::SerialPortError error);
 
 private:
     PortError takeError();
-    bool pushSettings(const LineSettings &settings);
+    bool pushSettings(const engine::LineSettings &settings);
     void onPortError(QSerialPort::SerialPortError error);
     void deviceGone();
 
     QSerialPort m_port;
     QString m_name;
-    LineSettings m_settings;
-    int m_handshaking = 0;
+    engine::LineSettings m_settings;
+    Handshake m_handshaking = Handshake::None;
     int m_inputBufferSize = 0;
     int m_outputBufferSize = 0;
     bool m_lost = false; // the device went away; the port closes on the next turn
-    QString m_errorText;
 };
 
 } // namespace serial

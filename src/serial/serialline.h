@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/linesettings.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -15,6 +17,9 @@ enum class PortError {
     Unsupported, // the port cannot take these settings
     Io,          // any other failure of the device
 };
+
+// Flow control of the line.
+enum class Handshake { None = 0, XonXoff = 1, RtsCts = 2, RtsCtsXonXoff = 3 };
 
 // The one serial port of the main window: exactly the operations the tool
 // needs of it. One implementation drives QSerialPort, tests put a fake in.
@@ -36,20 +41,17 @@ public:
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 
-    // "9600,N,8,1", "115200,E,8,1.5": baud, parity letter (N O E M S), data
-    // bits, stop bits. Takes effect at once while open; kept for the next open
-    // while closed. Fails for settings the port cannot take.
-    virtual PortError applySettings(const QString &settingsText) = 0;
-    // 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 RTS/CTS and XON/XOFF.
-    virtual PortError setHandshaking(int mode) = 0;
+    // Takes effect at once while open; kept for the next open while closed.
+    // Fails for settings the port cannot take, which then keeps its own.
+    virtual PortError applySettings(const engine::LineSettings &settings) = 0;
+    virtual PortError setHandshaking(Handshake handshake) = 0;
     // Binary input, buffer sizes, receive event from the first byte on.
     virtual void configureBuffers(int inputBufferSize, int outputBufferSize) = 0;
 
     // Queues the whole frame; fails while closed.
     virtual PortError write(const QByteArray &bytes) = 0;
-    virtual int bytesWaiting() const = 0;
-    // Takes up to n waiting bytes out of the input, all of them for n = 0.
-    virtual QByteArray read(int n) = 0;
+    // Takes every waiting byte out of the input.
+    virtual QByteArray readAll() = 0;
     // Throws away everything received so far, in the driver too.
     virtual void discardInput() = 0;
 

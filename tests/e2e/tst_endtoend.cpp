@@ -359,8 +359,9 @@ void TestEndToEnd::demoEndsWhenItsLineDies()
 {
     QTemporaryDir folder;
     const QString link = folder.filePath(QStringLiteral("meter"));
+    const QString simLog = folder.filePath(QStringLiteral("sim.log"));
     Simulator sim;
-    QVERIFY(sim.start({"--link", link, "--fault", "late:2500"}));
+    QVERIFY(sim.start({"--link", link, "--fault", "late:2500", "--log", simLog}));
     QProcess demo;
     demo.setWorkingDirectory(folder.path());
     demo.start(qEnvironmentVariable("QUORVANE_BUILD_DIR") + QStringLiteral("/src/app/quorvane"),
@@ -371,7 +372,12 @@ void TestEndToEnd::demoEndsWhenItsLineDies()
     while (!output.contains("pressing") && demo.waitForReadyRead(static_cast<int>(pressed.remainingTime())))
         output += demo.readAllStandardOutput();
     QVERIFY2(output.contains("pressing"), output.constData());
-
+    // Once the request is on the line, the line dies.
+    const auto simSaw = [&] {
+        QFile file(simLog);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(simSaw().contains("01 04 01 56 00 02 90 27"), 5000);
     sim.process.kill();
     QVERIFY(demo.waitForFinished(8000));
     output += demo.readAllStandardOutput();

@@ -1,6 +1,5 @@
 #include "fakeserialline.h"
 
-#include "serial/linesettings.h"
 
 #include <QThread>
 #include <QTimer>
@@ -61,21 +60,19 @@ void FakeSerialLine::close()
     m_input.clear();
 }
 
-PortError FakeSerialLine::applySettings(const QString &settingsText)
+PortError FakeSerialLine::applySettings(const engine::LineSettings &settings)
 {
-    if (!serial::parseLineSettings(settingsText.toStdString()) || m_refusedTexts.contains(settingsText)
-        || (m_refuses && m_refuses(settingsText)))
+    const QString settingsText = QString::fromStdString(engine::settingsText(settings));
+    if (m_refusedTexts.contains(settingsText) || (m_refuses && m_refuses(settingsText)))
         return PortError::Unsupported;
     m_settingsText = settingsText;
     m_settingsHistory.append(settingsText);
     return PortError::None;
 }
 
-PortError FakeSerialLine::setHandshaking(int mode)
+PortError FakeSerialLine::setHandshaking(serial::Handshake handshake)
 {
-    if (mode < 0 || mode > 3)
-        return PortError::Unsupported;
-    m_handshaking = mode;
+    m_handshaking = handshake;
     return PortError::None;
 }
 
@@ -99,12 +96,12 @@ PortError FakeSerialLine::write(const QByteArray &bytes)
     return PortError::None;
 }
 
-QByteArray FakeSerialLine::read(int n)
+QByteArray FakeSerialLine::readAll()
 {
-    const qsizetype count = n > 0 ? qMin<qsizetype>(n, m_input.size()) : m_input.size();
-    const QByteArray taken = m_input.left(count);
-    m_input.remove(0, count);
-    return taken;
+    // A closed port receives nothing, whatever was delivered to it.
+    if (!m_open)
+        return {};
+    return std::exchange(m_input, {});
 }
 
 void FakeSerialLine::discardInput()

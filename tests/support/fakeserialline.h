@@ -34,8 +34,8 @@ public:
         m_slowMillis = millis;
     }
 
-    // --- Settings the port refuses (Unsupported, previous settings kept).
-    // Malformed texts are always refused.
+    // --- Settings the port refuses (Unsupported, previous settings kept),
+    // named by their text ("9600,N,8,1.5").
     void refuseSettings(const QString &settingsText) { m_refusedTexts.insert(settingsText); }
     void refuseSettingsWhen(std::function<bool(const QString &)> refuses) { m_refuses = std::move(refuses); }
 
@@ -60,7 +60,7 @@ public:
     QList<QByteArray> written() const { return m_written; }
     QString settingsText() const { return m_settingsText; }  // last accepted
     QStringList settingsHistory() const { return m_settingsHistory; } // every accepted text
-    int handshaking() const { return m_handshaking; }
+    serial::Handshake handshaking() const { return m_handshaking; }
     int inputBufferSize() const { return m_inputBufferSize; }
     int outputBufferSize() const { return m_outputBufferSize; }
     int openCalls() const { return m_openCalls; }
@@ -68,17 +68,21 @@ public:
     QStringList openedPorts() const { return m_opened; } // names that opened, in order
 
     // --- serial::SerialLine
-    void setPortName(const QString &name) override { m_name = name; }
+    // Ignored while open, as on the real port.
+    void setPortName(const QString &name) override
+    {
+        if (!m_open)
+            m_name = name;
+    }
     QString portName() const override { return m_name; }
     serial::PortError open() override;
     void close() override;
     bool isOpen() const override { return m_open; }
-    serial::PortError applySettings(const QString &settingsText) override;
-    serial::PortError setHandshaking(int mode) override;
+    serial::PortError applySettings(const engine::LineSettings &settings) override;
+    serial::PortError setHandshaking(serial::Handshake handshake) override;
     void configureBuffers(int inputBufferSize, int outputBufferSize) override;
     serial::PortError write(const QByteArray &bytes) override;
-    int bytesWaiting() const override { return static_cast<int>(m_input.size()); }
-    QByteArray read(int n) override;
+    QByteArray readAll() override;
     void discardInput() override;
     int discards() const { return m_discards; }
 
@@ -98,7 +102,7 @@ private:
     bool m_open = false;
     QString m_settingsText = QStringLiteral("9600,N,8,1");
     QStringList m_settingsHistory;
-    int m_handshaking = 0;
+    serial::Handshake m_handshaking = serial::Handshake::None;
     int m_inputBufferSize = 0;
     int m_outputBufferSize = 0;
 

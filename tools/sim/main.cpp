@@ -3,7 +3,6 @@
 
 #include "catalogue/catalogue.h"
 #include "faults.h"
-#include "linesettings.h"
 #include "simline.h"
 #include "simlog.h"
 #include "simmeter.h"
@@ -127,15 +126,16 @@ Options parseCommandLine(int argc, char** argv)
             fail("--baud: one of 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200");
     }
     if (parser.isSet("parity")) {
-        const auto parity = sim::ParityFromText(parser.value("parity").toStdString());
-        if (!parity)
+        const auto parity = engine::ParityFromWord(parser.value("parity").toStdString());
+        if (!parity || (*parity != engine::Parity::None && *parity != engine::Parity::Even && *parity != engine::Parity::Odd))
             fail("--parity: none, even or odd");
         options.line.parity = *parity;
     }
     if (parser.isSet("stop-bits")) {
-        options.line.stopBits = parser.value("stop-bits").toInt();
-        if (options.line.stopBits != 1 && options.line.stopBits != 2)
+        const auto stopBits = engine::StopBitsFromText(parser.value("stop-bits").toStdString());
+        if (!stopBits || *stopBits == engine::StopBits::OneAndHalf)
             fail("--stop-bits: 1 or 2");
+        options.line.stopBits = *stopBits;
     }
 
     std::vector<std::string> faultSpecs;

@@ -1,6 +1,7 @@
 #include "simline.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -74,6 +75,12 @@ bool isPseudoTerminal(int fd)
 }
 
 } // namespace
+
+bool IsSupportedBaud(int baud)
+{
+    constexpr std::array<int, 8> speeds = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+    return std::find(speeds.begin(), speeds.end(), baud) != speeds.end();
+}
 
 void InstallStopSignals()
 {
@@ -166,7 +173,7 @@ bool SimLine::apply(const LineSettings& settings, std::string& error)
         tio.c_cflag |= PARENB;
     if (settings.parity == Parity::Odd)
         tio.c_cflag |= PARODD;
-    if (settings.stopBits == 2)
+    if (settings.stopBits == StopBits::Two)
         tio.c_cflag |= CSTOPB;
     if (tcsetattr(m_fd, TCSADRAIN, &tio) != 0) {
         error = systemError("tcsetattr");

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "linesettings.h"
+#include "engine/linesettings.h"
 
 #include <chrono>
 #include <cstdint>
@@ -15,6 +15,12 @@
 namespace sim {
 
 using Clock = std::chrono::steady_clock;
+using engine::LineSettings;
+using engine::Parity;
+using engine::StopBits;
+
+// The speeds the meters of the family and a termios line both know.
+bool IsSupportedBaud(int baud);
 
 class SimLine {
 public:

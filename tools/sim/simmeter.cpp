@@ -21,15 +21,15 @@ constexpr std::array<int, 6> RegisterBaudCodes = {1200, 2400, 4800, 9600, 19200,
 
 struct Framing {
     Parity parity;
-    int stopBits;
+    StopBits stopBits;
     const char* text;
 };
 // Parity codes: 8N1, 8E1, 8O1, 8N2.
 constexpr std::array<Framing, 4> ParityCodes = {{
-    {Parity::None, 1, "NONE, stop bits 1"},
-    {Parity::Even, 1, "EVEN, stop bits 1"},
-    {Parity::Odd, 1, "ODD, stop bits 1"},
-    {Parity::None, 2, "NONE, stop bits 2"},
+    {Parity::None, StopBits::One, "NONE, stop bits 1"},
+    {Parity::Even, StopBits::One, "EVEN, stop bits 1"},
+    {Parity::Odd, StopBits::One, "ODD, stop bits 1"},
+    {Parity::None, StopBits::Two, "NONE, stop bits 2"},
 }};
 
 constexpr std::array<const char*, 27> CtPrimaries = {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "linesettings.h"
+#include "simline.h"
 
 #include <cstdint>
 #include <map>
@@ -25,7 +25,7 @@ struct SettingChange {
     std::optional<std::uint8_t> address;
     std::optional<int> baud;
     std::optional<Parity> parity;
-    std::optional<int> stopBits;
+    std::optional<StopBits> stopBits;
 
     bool any() const { return address || baud || parity || stopBits; }
 };

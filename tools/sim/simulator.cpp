@@ -30,7 +30,7 @@ int Simulator::run()
     std::string names;
     for (const auto& meter : m_meters)
         names += (names.empty() ? "" : ", ") + meter.name();
-    m_log.line("START", "port " + m_line.portPath() + ", meters " + names + ", line " + ToText(m_settings)
+    m_log.line("START", "port " + m_line.portPath() + ", meters " + names + ", line " + engine::ShortText(m_settings)
                             + (m_line.pacedBySoftware() ? " (paced by the simulator)" : "") + ", faults "
                             + m_faults.describe());
     for (;;) {
@@ -40,7 +40,7 @@ int Simulator::run()
         std::optional<Clock::time_point> deadline;
         if (!m_out.empty())
             deadline = m_out.front().due;
-        if (const auto silence = m_framer.silenceDeadline(CharacterTime(m_settings)))
+        if (const auto silence = m_framer.silenceDeadline(engine::CharacterTime(m_settings)))
             deadline = deadline ? std::min(*deadline, *silence) : *silence;
 
         std::string error;
@@ -65,7 +65,7 @@ int Simulator::run()
         case SimLine::Wait::Timeout:
             break;
         }
-        if (const auto frame = m_framer.takeAtSilence(Clock::now(), CharacterTime(m_settings)))
+        if (const auto frame = m_framer.takeAtSilence(Clock::now(), engine::CharacterTime(m_settings)))
             handleFrame(*frame);
         logDropped();
     }
@@ -193,19 +193,19 @@ void Simulator::answerAs(std::size_t meterIndex, std::span<const std::uint8_t> f
     m_busyUntil = end;
 
     if (const auto* chatter = fault(FaultKind::Chatter)) {
-        const auto ct = CharacterTime(m_settings);
+        const auto ct = engine::CharacterTime(m_settings);
         const auto n = chatter->count ? static_cast<std::size_t>(chatter->count)
                                       : static_cast<std::size_t>(ChatterWhile / ct);
         m_busyUntil = queueBytes(junk(n), end);
         notes += "; fault: then " + std::to_string(n) + " junk bytes over " + millisText(m_busyUntil - end);
     }
     m_log.line("TX", HexText(reply) + " | " + answer.what + notes + " (" + millisText(duration) + " at "
-                         + ToText(m_settings) + ")");
+                         + engine::ShortText(m_settings) + ")");
 }
 
 Clock::time_point Simulator::queueBytes(std::span<const std::uint8_t> bytes, Clock::time_point start)
 {
-    const auto ct = CharacterTime(m_settings);
+    const auto ct = engine::CharacterTime(m_settings);
     if (m_line.pacedBySoftware()) {
         // Each byte reaches the other side when its last stop bit has gone out.
         for (std::size_t i = 0; i < bytes.size(); ++i)
@@ -235,10 +235,10 @@ void Simulator::applyChange(std::size_t meterIndex, const SettingChange& change)
     std::string error;
     m_line.drain();
     if (!m_line.apply(m_settings, error)) {
-        m_log.line("ERROR", meter.name() + " could not change the line to " + ToText(m_settings) + ": " + error);
+        m_log.line("ERROR", meter.name() + " could not change the line to " + engine::ShortText(m_settings) + ": " + error);
         return;
     }
-    m_log.line("SET", meter.name() + " changed the line to " + ToText(m_settings));
+    m_log.line("SET", meter.name() + " changed the line to " + engine::ShortText(m_settings));
 }
 
 bool Simulator::sendDue(Clock::time_point now)

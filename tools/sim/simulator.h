@@ -1,7 +1,6 @@
 #pragma once
 
 #include "faults.h"
-#include "linesettings.h"
 #include "requestframer.h"
 #include "simline.h"
 #include "simlog.h"

@@ -1,5 +1,7 @@
 #include "ui/main/form1.h"
 
+#include "version.h"
+
 #include "ui/dialogs/historyform.h"
 #include "ui/dialogs/parameterdialogs.h"
 #include "ui/main/circleindicator.h"
@@ -74,7 +76,7 @@ Form1::Form1(serial::SerialLine &port, Form1Options options, QWidget *parent)
     , m_history(m_options.programFolder, m_options.fallbackFolder)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Quorvane V2.1.0"));
+    setWindowTitle(QStringLiteral("Quorvane V") + QLatin1String(QuorvaneVersion));
     setFont(windowFont());
     setFixedSize(ui::px(FormWidth), ui::px(FormHeight));
 

@@ -119,7 +119,7 @@ void Form1::Send_command_Click()
 
 void Form1::ReceiveEvent()
 {
-    const QByteArray chunk = m_port.read(0);
+    const QByteArray chunk = m_port.readAll();
     if (chunk.isEmpty())
         return;
     const auto *first = reinterpret_cast<const std::uint8_t *>(chunk.constData());

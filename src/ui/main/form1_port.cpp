@@ -45,8 +45,9 @@ void Form1::fillLineSettingLists()
     fill(Combo4, Parities, QStringLiteral("None"));
     fill(Combo5, Flows, QStringLiteral("None"));
     // The defaults, applied as their handlers would, without any message.
-    m_port.applySettings(settingsText());
-    m_port.setHandshaking(0);
+    if (const auto settings = engine::parseLineSettings(settingsText().toStdString()))
+        m_port.applySettings(*settings);
+    m_port.setHandshaking(serial::Handshake::None);
 }
 
 void Form1::showPortStatus()
@@ -74,7 +75,9 @@ QString Form1::lineSummary() const
 
 void Form1::applyLineSettings(bool reportRefusal)
 {
-    if (m_port.applySettings(settingsText()) != serial::PortError::None) {
+    // The lists only offer what the settings text can say, so it always reads back.
+    const auto settings = engine::parseLineSettings(settingsText().toStdString());
+    if (!settings || m_port.applySettings(*settings) != serial::PortError::None) {
         // The summary keeps showing the settings the port really has.
         if (reportRefusal)
             ShowMessage(QStringLiteral("Does not support the parameters, please re select!"), messages::IconError, {});
@@ -92,7 +95,11 @@ void Form1::Combo4_Click() { applyLineSettings(true); }
 
 void Form1::Combo5_Click()
 {
-    static const QHash<QString, int> Handshaking{{"None", 0}, {"Software", 1}, {"Hardware", 2}, {"Custom", 3}};
+    using serial::Handshake;
+    static const QHash<QString, Handshake> Handshaking{{"None", Handshake::None},
+                                                       {"Software", Handshake::XonXoff},
+                                                       {"Hardware", Handshake::RtsCts},
+                                                       {"Custom", Handshake::RtsCtsXonXoff}};
     const auto it = Handshaking.constFind(Combo5->currentText());
     if (it != Handshaking.constEnd())
         m_port.setHandshaking(it.value());

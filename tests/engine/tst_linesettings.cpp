@@ -1,12 +1,12 @@
-#include "serial/linesettings.h"
+#include "engine/linesettings.h"
 
 #include <QtTest>
 
-using serial::LineSettings;
-using serial::Parity;
-using serial::StopBits;
+using engine::LineSettings;
+using engine::Parity;
+using engine::StopBits;
 
-Q_DECLARE_METATYPE(serial::LineSettings)
+Q_DECLARE_METATYPE(engine::LineSettings)
 
 // The settings text of the port: "baud,parity,data bits,stop bits".
 class TestLineSettings : public QObject
@@ -30,9 +30,9 @@ private slots:
         QFETCH(QString, text);
         QFETCH(LineSettings, settings);
         QFETCH(QString, canonical);
-        const auto parsed = serial::parseLineSettings(text.toStdString());
+        const auto parsed = engine::parseLineSettings(text.toStdString());
         QVERIFY(parsed == settings);
-        QCOMPARE(QString::fromStdString(serial::settingsText(*parsed)), canonical);
+        QCOMPARE(QString::fromStdString(engine::settingsText(*parsed)), canonical);
     }
 
     void malformed_data()
@@ -47,7 +47,29 @@ private slots:
     void malformed()
     {
         QFETCH(QString, text);
-        QVERIFY(!serial::parseLineSettings(text.toStdString()).has_value());
+        QVERIFY(!engine::parseLineSettings(text.toStdString()).has_value());
+    }
+
+    // What one character costs on the line, and how a line is written short.
+    void characterTime_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("nanoseconds");
+        QTest::addColumn<QString>("shortText");
+        QTest::newRow("9600,N,8,1: 10 bits") << "9600,N,8,1" << qint64(1041666) << "9600 8N1";
+        QTest::newRow("19200,E,8,1: 11 bits") << "19200,E,8,1" << qint64(572916) << "19200 8E1";
+        QTest::newRow("1200,N,8,2: 11 bits") << "1200,N,8,2" << qint64(9166666) << "1200 8N2";
+        QTest::newRow("110,O,5,1.5: 8.5 bits") << "110,O,5,1.5" << qint64(77272727) << "110 5O1.5";
+    }
+
+    void characterTime()
+    {
+        QFETCH(QString, text);
+        QFETCH(qint64, nanoseconds);
+        QFETCH(QString, shortText);
+        const auto settings = engine::parseLineSettings(text.toStdString()).value();
+        QCOMPARE(qint64(engine::CharacterTime(settings).count()), nanoseconds);
+        QCOMPARE(QString::fromStdString(engine::ShortText(settings)), shortText);
     }
 };
 

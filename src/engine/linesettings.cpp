@@ -1,9 +1,10 @@
-#include "serial/linesettings.h"
+#include "engine/linesettings.h"
 
 #include <array>
 #include <charconv>
+#include <cstdint>
 
-namespace serial {
+namespace engine {
 
 namespace {
 
@@ -56,17 +57,6 @@ std::optional<Parity> parityFromLetter(std::string_view letter)
     }
 }
 
-std::optional<StopBits> stopBitsFromText(std::string_view text)
-{
-    if (text == "1")
-        return StopBits::One;
-    if (text == "1.5")
-        return StopBits::OneAndHalf;
-    if (text == "2")
-        return StopBits::Two;
-    return std::nullopt;
-}
-
 } // namespace
 
 std::optional<LineSettings> parseLineSettings(std::string_view text)
@@ -76,7 +66,7 @@ std::optional<LineSettings> parseLineSettings(std::string_view text)
         return std::nullopt;
     const auto baud = positiveNumber((*fields)[0]);
     const auto parity = parityFromLetter((*fields)[1]);
-    const auto stopBits = stopBitsFromText((*fields)[3]);
+    const auto stopBits = StopBitsFromText((*fields)[3]);
     const std::string_view dataBits = (*fields)[2];
     if (!baud || !parity || !stopBits || dataBits.size() != 1 || dataBits[0] < '5' || dataBits[0] > '8')
         return std::nullopt;
@@ -91,12 +81,61 @@ std::string settingsText(const LineSettings &settings)
     text += ',';
     text += std::to_string(settings.dataBits);
     text += ',';
-    switch (settings.stopBits) {
-    case StopBits::One: text += "1"; break;
-    case StopBits::OneAndHalf: text += "1.5"; break;
-    case StopBits::Two: text += "2"; break;
-    }
+    text += StopBitsText(settings.stopBits);
     return text;
 }
 
-} // namespace serial
+std::string ShortText(const LineSettings &settings)
+{
+    return std::to_string(settings.baud) + " " + std::to_string(settings.dataBits) + static_cast<char>(settings.parity)
+           + std::string(StopBitsText(settings.stopBits));
+}
+
+std::string_view ParityWord(Parity parity)
+{
+    switch (parity) {
+    case Parity::Odd: return "odd";
+    case Parity::Even: return "even";
+    case Parity::Mark: return "mark";
+    case Parity::Space: return "space";
+    case Parity::None: break;
+    }
+    return "none";
+}
+
+std::optional<Parity> ParityFromWord(std::string_view word)
+{
+    for (const Parity p : {Parity::None, Parity::Odd, Parity::Even, Parity::Mark, Parity::Space})
+        if (word == ParityWord(p))
+            return p;
+    return std::nullopt;
+}
+
+std::string_view StopBitsText(StopBits stopBits)
+{
+    switch (stopBits) {
+    case StopBits::OneAndHalf: return "1.5";
+    case StopBits::Two: return "2";
+    case StopBits::One: break;
+    }
+    return "1";
+}
+
+std::optional<StopBits> StopBitsFromText(std::string_view text)
+{
+    for (const StopBits s : {StopBits::One, StopBits::OneAndHalf, StopBits::Two})
+        if (text == StopBitsText(s))
+            return s;
+    return std::nullopt;
+}
+
+std::chrono::nanoseconds CharacterTime(const LineSettings &settings)
+{
+    // In half bits, so that 1.5 stop bits count exactly.
+    const int halfBits = 2 * (1 + settings.dataBits + (settings.parity == Parity::None ? 0 : 1))
+                         + (settings.stopBits == StopBits::One ? 2 : settings.stopBits == StopBits::Two ? 4 : 3);
+    const int baud = settings.baud > 0 ? settings.baud : 9600;
+    return std::chrono::nanoseconds(std::int64_t{halfBits} * 500'000'000 / baud);
+}
+
+} // namespace engine

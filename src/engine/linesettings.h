@@ -1,16 +1,17 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// The line settings text of the serial port ("9600,N,8,1") as plain values.
-namespace serial {
+// The settings of a serial line: one character frame and its rate. Shared by
+// the tool's port, the command line and the meter simulator.
+namespace engine {
 
 enum class Parity : char { None = 'N', Odd = 'O', Even = 'E', Mark = 'M', Space = 'S' };
 enum class StopBits { One, OneAndHalf, Two };
 
-// One character frame on the line and its rate.
 struct LineSettings {
     int baud = 9600;
     Parity parity = Parity::None;
@@ -28,4 +29,17 @@ std::optional<LineSettings> parseLineSettings(std::string_view text);
 // The canonical text of the settings: "9600,N,8,1".
 std::string settingsText(const LineSettings &settings);
 
-} // namespace serial
+// "9600 8N1", as logs and listings write a line.
+std::string ShortText(const LineSettings &settings);
+
+// "none", "odd", "even", "mark", "space".
+std::string_view ParityWord(Parity parity);
+std::optional<Parity> ParityFromWord(std::string_view word);
+// "1", "1.5", "2".
+std::string_view StopBitsText(StopBits stopBits);
+std::optional<StopBits> StopBitsFromText(std::string_view text);
+
+// One character on the line: start bit, data bits, the parity bit if any, the stop bits.
+std::chrono::nanoseconds CharacterTime(const LineSettings &settings);
+
+} // namespace engine
