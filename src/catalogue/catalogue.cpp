@@ -10,14 +10,45 @@ using namespace command;
 
 constexpr int SlotCount = 10;
 
+// Everything the family knows of one meter type; a new type is one row.
 struct MeterRow {
     std::string_view name;
     std::vector<std::string_view> commands;
     std::string_view defaultCommand;
     std::array<CodePair, SlotCount> codes; // slot k at index k-1
     EnergyEncoding energy;
-    bool fourTariffs;
+    std::uint8_t settingsKind; // frame kind of its address, baud, parity and CT writes
+    int tariffs;               // T1..Tn of its schedule, 0 without one
+    bool takes1200Baud;
 };
+
+// What kind of value a command carries.
+enum class CommandKind { Read, Setting, Time, Tariff };
+
+struct CommandRow {
+    std::string_view name;
+    int slot;          // column of the code tables
+    CommandKind kind;
+    int checkedValues; // dialog values checked before the frame is built
+};
+
+constexpr std::array<CommandRow, 9> CommandRows{{
+    {ReadEnergy, 1, CommandKind::Read, 0},
+    {ModifyMeterAddress, 3, CommandKind::Setting, 1},
+    {ModifyBaudRate, 4, CommandKind::Setting, 1},
+    {ModifyParity, 5, CommandKind::Setting, 2},
+    {SetCt, 5, CommandKind::Setting, 2},
+    {SetTariff, 5, CommandKind::Tariff, 0},
+    {SetTime, 6, CommandKind::Time, 0},
+    {ReadImportEnergy, 6, CommandKind::Read, 0},
+    {ReadExportEnergy, 7, CommandKind::Read, 0},
+}};
+
+const CommandRow* findCommand(std::string_view name)
+{
+    const auto it = std::find_if(CommandRows.begin(), CommandRows.end(), [&](const CommandRow& c) { return c.name == name; });
+    return it == CommandRows.end() ? nullptr : &*it;
+}
 
 // Code entries shared by several meter types.
 constexpr CodePair ReadSingleEnergy{"010401560002", "010404"};
@@ -54,18 +85,21 @@ const std::vector<MeterRow>& rows()
         corviLink[5] = {"010400480002", "010404"};
         corviLink[6] = {"0104004A0002", "010404"};
 
+        constexpr auto Single = FrameKindSingle;
+        constexpr auto Register = FrameKindRegister;
+        // name, commands, default, codes, energy, settings kind, tariffs, 1200 baud
         return std::vector<MeterRow>{
-            {"Tarvik CT", TarvikCommands, ReadEnergy, TarvikCodes, EnergyEncoding::Single, false},
-            {"Tarvik DC", TarvikCommands, ReadEnergy, TarvikCodes, EnergyEncoding::Single, false},
-            {"Morel-N", {SetTariff, SetTime, ModifyBaudRate, ModifyMeterAddress}, SetTariff, morelN, EnergyEncoding::None, true},
-            {"Morel-K", {ReadEnergy, ModifyBaudRate, ModifyMeterAddress, SetCt}, ReadEnergy, morelK, EnergyEncoding::ScaledTenths, false},
-            {"Pesca-N", {ReadEnergy, ModifyBaudRate, ModifyMeterAddress, SetTariff}, ReadEnergy, pescaN, EnergyEncoding::Single, false},
-            {"Pesca-K", BasicCommands, ReadEnergy, ScaledBasicCodes, EnergyEncoding::ScaledHundredths, false},
-            {"Corvi Link", {ReadEnergy, ReadImportEnergy, ReadExportEnergy, ModifyBaudRate, ModifyMeterAddress, ModifyParity}, ReadEnergy, corviLink, EnergyEncoding::Single, false},
-            {"Corvi-R", TariffTimeCommands, ReadEnergy, SingleTariffTimeCodes, EnergyEncoding::Single, true},
-            {"Lunet-K", BasicCommands, ReadEnergy, SingleBasicCodes, EnergyEncoding::Single, false},
-            {"Ventra", TarvikCommands, ReadEnergy, TarvikCodes, EnergyEncoding::Single, false},
-            {"Morel Serial", TariffTimeCommands, ReadEnergy, SingleTariffTimeCodes, EnergyEncoding::Single, true},
+            {"Tarvik CT", TarvikCommands, ReadEnergy, TarvikCodes, EnergyEncoding::Single, Single, 0, false},
+            {"Tarvik DC", TarvikCommands, ReadEnergy, TarvikCodes, EnergyEncoding::Single, Single, 0, false},
+            {"Morel-N", {SetTariff, SetTime, ModifyBaudRate, ModifyMeterAddress}, SetTariff, morelN, EnergyEncoding::None, Register, 4, true},
+            {"Morel-K", {ReadEnergy, ModifyBaudRate, ModifyMeterAddress, SetCt}, ReadEnergy, morelK, EnergyEncoding::ScaledTenths, Register, 0, true},
+            {"Pesca-N", {ReadEnergy, ModifyBaudRate, ModifyMeterAddress, SetTariff}, ReadEnergy, pescaN, EnergyEncoding::Single, Single, 2, false},
+            {"Pesca-K", BasicCommands, ReadEnergy, ScaledBasicCodes, EnergyEncoding::ScaledHundredths, Register, 0, true},
+            {"Corvi Link", {ReadEnergy, ReadImportEnergy, ReadExportEnergy, ModifyBaudRate, ModifyMeterAddress, ModifyParity}, ReadEnergy, corviLink, EnergyEncoding::Single, Single, 0, false},
+            {"Corvi-R", TariffTimeCommands, ReadEnergy, SingleTariffTimeCodes, EnergyEncoding::Single, Single, 4, false},
+            {"Lunet-K", BasicCommands, ReadEnergy, SingleBasicCodes, EnergyEncoding::Single, Single, 0, true},
+            {"Ventra", TarvikCommands, ReadEnergy, TarvikCodes, EnergyEncoding::Single, Single, 0, false},
+            {"Morel Serial", TariffTimeCommands, ReadEnergy, SingleTariffTimeCodes, EnergyEncoding::Single, Single, 4, true},
         };
     }();
     return table;
@@ -76,11 +110,6 @@ const MeterRow* findRow(std::string_view meterType)
     const auto& table = rows();
     const auto it = std::find_if(table.begin(), table.end(), [&](const MeterRow& r) { return r.name == meterType; });
     return it == table.end() ? nullptr : &*it;
-}
-
-bool isOneOf(std::string_view text, std::initializer_list<std::string_view> names)
-{
-    return std::find(names.begin(), names.end(), text) != names.end();
 }
 
 } // namespace
@@ -106,19 +135,8 @@ bool Offers(std::string_view meterType, std::string_view cmd)
 
 std::optional<int> CodeSlot(std::string_view cmd)
 {
-    if (cmd == ReadEnergy)
-        return 1;
-    if (cmd == ModifyMeterAddress)
-        return 3;
-    if (cmd == ModifyBaudRate)
-        return 4;
-    if (isOneOf(cmd, {ModifyParity, SetCt, SetTariff}))
-        return 5;
-    if (isOneOf(cmd, {SetTime, ReadImportEnergy}))
-        return 6;
-    if (cmd == ReadExportEnergy)
-        return 7;
-    return std::nullopt;
+    const auto* row = findCommand(cmd);
+    return row ? std::optional<int>(row->slot) : std::nullopt;
 }
 
 std::optional<CodePair> Find_Code(std::string_view meterType, std::string_view cmd)
@@ -132,17 +150,20 @@ std::optional<CodePair> Find_Code(std::string_view meterType, std::string_view c
 
 std::uint8_t GetFrameKind(std::string_view meterType, std::string_view cmd)
 {
-    if (isOneOf(cmd, {ReadEnergy, ReadImportEnergy, ReadExportEnergy}))
-        return FrameKindRead;
-    if (isOneOf(cmd, {ModifyBaudRate, ModifyMeterAddress, ModifyParity, SetCt})) {
-        if (isOneOf(meterType, {"Tarvik DC", "Tarvik CT", "Pesca-N", "Lunet-K", "Ventra", "Corvi Link", "Corvi-R", "Morel Serial"}))
-            return FrameKindSingle;
-        if (isOneOf(meterType, {"Pesca-K", "Morel-K", "Morel-N"}))
-            return FrameKindRegister;
+    const auto* command = findCommand(cmd);
+    if (!command)
         return FrameKindUnknown;
+    switch (command->kind) {
+    case CommandKind::Read:
+        return FrameKindRead;
+    case CommandKind::Setting: {
+        const auto* row = findRow(meterType);
+        return row ? row->settingsKind : FrameKindUnknown;
     }
-    if (isOneOf(cmd, {SetTime, SetTariff}))
+    case CommandKind::Time:
+    case CommandKind::Tariff:
         return FrameKindRegister;
+    }
     return FrameKindUnknown;
 }
 
@@ -154,10 +175,28 @@ EnergyEncoding EnergyEncodingOf(std::string_view meterType)
 
 std::vector<std::string_view> TariffChoices(std::string_view meterType)
 {
-    const auto* row = findRow(meterType);
-    if (row && row->fourTariffs)
+    // Types with four tariffs offer T3 and T4 too; every other type lists two.
+    if (TariffCount(meterType) == 4)
         return {"NC", "T1", "T2", "T3", "T4"};
     return {"NC", "T1", "T2"};
+}
+
+int TariffCount(std::string_view meterType)
+{
+    const auto* row = findRow(meterType);
+    return row ? row->tariffs : 0;
+}
+
+bool Takes1200Baud(std::string_view meterType)
+{
+    const auto* row = findRow(meterType);
+    return row && row->takes1200Baud;
+}
+
+int CheckedValueCount(std::string_view cmd)
+{
+    const auto* row = findCommand(cmd);
+    return row ? row->checkedValues : 0;
 }
 
 } // namespace catalogue

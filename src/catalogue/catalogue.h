@@ -77,4 +77,16 @@ EnergyEncoding EnergyEncodingOf(std::string_view meterType);
 // The entries of the tariff boxes of the tariff schedule dialog.
 std::vector<std::string_view> TariffChoices(std::string_view meterType);
 
+// How many tariffs (T1..Tn) the meter type's schedule reports: 4, 2, or 0
+// for a type without "Set Tariff".
+int TariffCount(std::string_view meterType);
+
+// Whether "Modify Baud Rate" may set the meter type to 1200 baud.
+bool Takes1200Baud(std::string_view meterType);
+
+// How many dialog values of the command are checked before its frame is
+// built: 0 (reads, "Set Time", "Set Tariff"), 1 (address, baud rate) or
+// 2 (parity and stop bits, CT1 and CT2).
+int CheckedValueCount(std::string_view command);
+
 } // namespace catalogue

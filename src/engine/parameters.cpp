@@ -72,7 +72,7 @@ ParameterVerdict acceptBaud(OperationState& state, std::string_view meterType, s
         if (kind == catalogue::FrameKindRegister)
             code = it->registerCode;
         else if (kind == catalogue::FrameKindSingle)
-            code = (it->text != "1200" || meterType == "Morel Serial" || meterType == "Lunet-K") ? it->singleCode : -1;
+            code = (it->text != "1200" || catalogue::Takes1200Baud(meterType)) ? it->singleCode : -1;
     }
     if (code < 0)
         return refuse("Invalid Baud Rate, please try again!", "ERROR");

@@ -101,10 +101,10 @@ ResultText ResultTexts(const OperationState& state, std::string_view meterType, 
         return report(command, "Meter Address is " + addressText(state.NewAddress) + ".");
     if (command == SetTime)
         return report(command, "System date and time is " + state.SetDateText + "  " + state.SetTimeText + ".");
-    if (command == SetTariff && (m == "Morel-N" || m == "Corvi-R" || m == "Morel Serial"))
+    if (command == SetTariff && catalogue::TariffCount(m) == 4)
         return report(command, "Tariff is " + state.TariffSummaryT1 + state.TariffSummaryT2 + state.TariffSummaryT3
                                    + state.TariffSummaryT4);
-    if (command == SetTariff && m == "Pesca-N")
+    if (command == SetTariff && catalogue::TariffCount(m) == 2)
         return report(command, "Tariff is " + state.TariffSummaryT1 + state.TariffSummaryT2);
     if (command == ModifyBaudRate)
         return report(command, "Baud Rate is " + state.NewBaudText + ".");

@@ -70,12 +70,12 @@ std::optional<std::uint8_t> parseAddress(std::string_view text)
 
 bool isValueCommand(std::string_view command)
 {
-    return command == ModifyMeterAddress || command == ModifyBaudRate || command == ModifyParity || command == SetCt;
+    return catalogue::CheckedValueCount(command) > 0;
 }
 
 bool needsSecondValue(std::string_view command)
 {
-    return command == ModifyParity || command == SetCt;
+    return catalogue::CheckedValueCount(command) == 2;
 }
 
 // Which of the value options the command takes, and whether each is there.

@@ -37,6 +37,9 @@ constexpr std::array<const char*, 27> CtPrimaries = {
     "800",  "1000", "1200", "1250", "1500", "2000", "2400", "2500", "3000", "4000", "5000", "6000", "7500",
 };
 
+// The simulator keeps its own tables of what the meters take (baud and parity
+// codes, CT ratios, the 1200-baud types) instead of asking the tool's catalogue,
+// so that a wrong entry there shows as a disagreement in the tests.
 bool hasSlowestBaud(std::string_view meterType)
 {
     return meterType == "Morel Serial" || meterType == "Lunet-K";

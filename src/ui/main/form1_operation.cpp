@@ -43,8 +43,7 @@ bool Form1::askParameter(const QString &meter, const QString &commandText, int &
 {
     const std::string meterName = meter.toStdString();
     const std::string commandName = commandText.toStdString();
-    const bool checkedValue = commandName == command::ModifyMeterAddress || commandName == command::ModifyBaudRate
-                              || commandName == command::SetCt || commandName == command::ModifyParity;
+    const bool checkedValue = catalogue::CheckedValueCount(commandName) > 0;
     for (;;) {
         m_state.DialogResult = engine::DialogNone;
         m_dialogs->ask(commandName, meterName);
