@@ -48,4 +48,54 @@ std::array<std::int32_t, 16> ParseCrcTable(std::string_view tableText)
     return table;
 }
 
+namespace {
+
+int strictDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::optional<std::vector<std::uint8_t>> ParseHexBytes(std::string_view text)
+{
+    std::vector<std::uint8_t> bytes;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == ' ' || text[i] == '\t') {
+            ++i;
+            continue;
+        }
+        if (i + 1 >= text.size())
+            return std::nullopt;
+        const int high = strictDigit(text[i]);
+        const int low = strictDigit(text[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+        i += 2;
+    }
+    return bytes;
+}
+
+std::string HexText(std::span<const std::uint8_t> bytes)
+{
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 3);
+    for (const auto b : bytes) {
+        if (!text.empty())
+            text += ' ';
+        text += Digits[b >> 4];
+        text += Digits[b & 0x0F];
+    }
+    return text;
+}
+
 } // namespace codec

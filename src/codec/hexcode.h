@@ -2,6 +2,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,5 +27,13 @@ std::uint8_t HexCodeByte(std::string_view codeText, int k);
 
 // Four digits per entry, most significant first; missing digits count as 0.
 std::array<std::int32_t, 16> ParseCrcTable(std::string_view tableText);
+
+// Bytes typed by a person: hex pairs, upper or lower case, with or without
+// blanks between bytes; nullopt for anything else (an odd digit, a blank
+// inside a byte, a non-hex character). Unlike the code tables, nothing counts as 0.
+std::optional<std::vector<std::uint8_t>> ParseHexBytes(std::string_view text);
+
+// "01 04 01 56": uppercase pairs with single blanks between them.
+std::string HexText(std::span<const std::uint8_t> bytes);
 
 } // namespace codec

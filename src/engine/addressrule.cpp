@@ -4,9 +4,14 @@
 
 namespace engine {
 
+bool AllAsciiDigits(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 AddressTextVerdict CheckAddressText(std::string_view text)
 {
-    if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    if (!AllAsciiDigits(text))
         return AddressTextVerdict::IllegalCharacters;
     // Digits only from here; skip leading zeros so a text of any length is read.
     const auto firstSignificant = text.find_first_not_of('0');

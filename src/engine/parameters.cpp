@@ -1,6 +1,7 @@
 #include "engine/parameters.h"
 
 #include "catalogue/catalogue.h"
+#include "engine/addressrule.h"
 #include "engine/numbertext.h"
 
 #include <algorithm>
@@ -59,7 +60,7 @@ ParameterVerdict acceptAddress(OperationState& state, std::string_view text)
 {
     const double a = RoundHalfEven(LeadingNumber(text));
     if (a < 1 || a > 247)
-        return refuse("The input data is out of range, please re-enter the numbers ranges from 1-247!", "INPUT ERROR");
+        return refuse(std::string(AddressRangeMessage), std::string(InputErrorCaption));
     state.NewAddress = static_cast<std::int16_t>(a);
     return accept(state.NewAddress);
 }

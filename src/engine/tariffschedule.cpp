@@ -1,5 +1,6 @@
 #include "engine/tariffschedule.h"
 
+#include "codec/bcd.h"
 #include "engine/characters.h"
 #include "engine/numbertext.h"
 
@@ -62,7 +63,7 @@ std::string_view TrimBlanks(std::string_view text)
 
 std::uint8_t Bcd(char tens, char units)
 {
-    return static_cast<std::uint8_t>(16 * (tens - '0') + (units - '0'));
+    return codec::BcdByte(tens - '0', units - '0');
 }
 
 TariffScheduleResult Refuse(std::string message, const TariffBytes& previous)
@@ -195,27 +196,10 @@ TariffScheduleResult ConfirmTariffSchedule(const TariffTexts& tariffs, const Tar
 
     TariffScheduleResult result;
     result.accepted = true;
-    std::array<std::string, 4> prefixes;
-    for (size_t k = 0; k < 4; ++k)
-        prefixes[k] = std::string(TariffNames[k]) + " : ";
-    result.summaries = prefixes;
-
-    // The schedule is cyclic: the last used slot runs until slot 0 starts again.
-    const auto addRange = [&](size_t slot, const std::string& end) {
-        result.summaries[static_cast<size_t>(number[slot] - 1)] += times[slot] + " to " + end + " . ";
-    };
-    bool ended = false;
-    for (size_t i = 0; i + 1 < Slots && !ended; ++i) {
-        if (number[i] == 0)
-            continue;
-        ended = number[i + 1] == 0;
-        addRange(i, ended ? times[0] : times[i + 1]);
-    }
-    if (!ended && number[Slots - 1] != 0)
-        addRange(Slots - 1, times[0]);
-    for (size_t k = 0; k < 4; ++k)
-        if (result.summaries[k] == prefixes[k])
-            result.summaries[k] = "No set " + std::string(TariffNames[k]) + ". ";
+    std::array<ScheduleSlot, Slots> slots;
+    for (size_t i = 0; i < Slots; ++i)
+        slots[i] = {number[i], times[i]};
+    result.summaries = TariffSummaries(slots);
 
     // Per slot: tariff number, minute BCD, hour BCD; "NC" is three zero bytes.
     for (size_t i = 0; i < Slots; ++i) {
@@ -227,6 +211,32 @@ TariffScheduleResult ConfirmTariffSchedule(const TariffTexts& tariffs, const Tar
         result.data[i] = {static_cast<std::uint8_t>(number[i]), Bcd(hhmm[3], hhmm[4]), Bcd(hhmm[0], hhmm[1])};
     }
     return result;
+}
+
+std::array<std::string, 4> TariffSummaries(const std::array<ScheduleSlot, TariffSlots>& slots)
+{
+    std::array<std::string, 4> summaries;
+    for (size_t k = 0; k < summaries.size(); ++k)
+        summaries[k] = std::string(TariffNames[k]) + " : ";
+    const auto addRange = [&](size_t slot, const std::string& end) {
+        const int tariff = slots[slot].tariff;
+        if (tariff >= 1 && tariff <= 4)
+            summaries[static_cast<size_t>(tariff - 1)] += slots[slot].start + " to " + end + " . ";
+    };
+    // The schedule is cyclic: the last used slot runs until slot 0 starts again.
+    bool ended = false;
+    for (size_t i = 0; i + 1 < Slots && !ended; ++i) {
+        if (slots[i].tariff == 0)
+            continue;
+        ended = slots[i + 1].tariff == 0;
+        addRange(i, ended ? slots[0].start : slots[i + 1].start);
+    }
+    if (!ended && slots[Slots - 1].tariff != 0)
+        addRange(Slots - 1, slots[0].start);
+    for (size_t k = 0; k < summaries.size(); ++k)
+        if (summaries[k] == std::string(TariffNames[k]) + " : ")
+            summaries[k] = "No set " + std::string(TariffNames[k]) + ". ";
+    return summaries;
 }
 
 TariffScheduleResult CheckTariffScheduleText(std::string_view text)

@@ -40,6 +40,19 @@ std::optional<int> CheckTariffSlot(const TariffTexts& tariffs, int slot);
 // "Time4 data error!" for label number 4.
 std::string SlotMessage(int labelNumber);
 
+// One slot as the summaries read it: its tariff number (0 for "NC", 1..4 for
+// "T1".."T4"; any other number is a used slot that no summary names) and its
+// start time as written.
+struct ScheduleSlot {
+    int tariff = 0;
+    std::string start;
+};
+
+// The four summaries of a schedule, "T1 : 08:00 to 12:00 . " or "No set T1. ":
+// each used slot's tariff runs from its start until the next slot starts; the
+// first "NC" slot ends the pass, and the last used slot runs until slot 0 starts again.
+std::array<std::string, 4> TariffSummaries(const std::array<ScheduleSlot, TariffSlots>& slots);
+
 struct TariffScheduleResult {
     bool accepted = false;
     std::string message;              // the refusal; empty when accepted

@@ -1,5 +1,6 @@
 #include "engine/timeentry.h"
 
+#include "codec/bcd.h"
 #include "engine/characters.h"
 
 #include <cstdint>
@@ -23,7 +24,7 @@ std::optional<std::uint8_t> BcdField(std::u32string_view field)
             return std::nullopt;
     if (field.size() == 1)
         return static_cast<std::uint8_t>(field[0] - U'0');
-    return static_cast<std::uint8_t>(16 * (field[0] - U'0') + (field[1] - U'0'));
+    return codec::BcdByte(static_cast<int>(field[0] - U'0'), static_cast<int>(field[1] - U'0'));
 }
 
 TimeEntryResult Refuse(TimeEntryResult result, std::string_view message)
@@ -77,7 +78,7 @@ TimeEntryResult CheckTimeEntry(std::string_view dateText, std::string_view timeT
     const int yearValue = 1000 * (year[0] - U'0') + 100 * (year[1] - U'0') + 10 * (year[2] - U'0') + (year[3] - U'0');
     if (yearValue < 2000 || yearValue > 2099)
         return Refuse(result, YearRangeMessage);
-    bytes[6] = static_cast<std::uint8_t>(16 * (year[2] - U'0') + (year[3] - U'0'));
+    bytes[6] = codec::BcdByte(static_cast<int>(year[2] - U'0'), static_cast<int>(year[3] - U'0'));
 
     const std::u32string time = characters::Decode(timeText);
     if (time.size() < 5 || time.size() > 8)

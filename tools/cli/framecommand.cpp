@@ -1,6 +1,7 @@
 #include "commands.h"
 #include "operation.h"
 
+#include "codec/hexcode.h"
 #include "engine/requestframe.h"
 
 #include <cstdio>
@@ -22,15 +23,7 @@ int RunFrame(const Options& options, std::ostream& out, std::ostream& err)
         err << "no request frame for " << options.meter << " / " << options.command << "\n";
         return 1;
     }
-    std::string text;
-    for (const auto b : frame) {
-        char pair[4];
-        std::snprintf(pair, sizeof pair, "%02X", b);
-        if (!text.empty())
-            text += ' ';
-        text += pair;
-    }
-    out << text << "\n";
+    out << codec::HexText(frame) << "\n";
     return 0;
 }
 

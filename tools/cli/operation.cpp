@@ -1,69 +1,38 @@
 #include "operation.h"
 
 #include "catalogue/catalogue.h"
+#include "codec/bcd.h"
 #include "engine/parameters.h"
 #include "engine/tariffschedule.h"
 #include "engine/timeentry.h"
 
-#include <cstdio>
 
 namespace cli {
 
 namespace {
 
-// A BCD byte shows its two decimal digits when written in hex.
-std::string bcd(std::uint8_t b)
-{
-    char text[3];
-    std::snprintf(text, sizeof text, "%02X", b);
-    return text;
-}
-
-constexpr std::uint8_t NotConnected = 0;
-
-bool isTariff(std::uint8_t number)
-{
-    return number >= 1 && number <= 4;
-}
+using codec::BcdText;
 
 } // namespace
 
 std::string DateTextOf(const engine::TimeBytes& t)
 {
     // second, minute, hour, 01, day, month, year, century
-    return bcd(t[5]) + "/" + bcd(t[4]) + "/" + bcd(t[7]) + bcd(t[6]);
+    return BcdText(t[5]) + "/" + BcdText(t[4]) + "/" + BcdText(t[7]) + BcdText(t[6]);
 }
 
 std::string TimeTextOf(const engine::TimeBytes& t)
 {
-    return bcd(t[2]) + ":" + bcd(t[1]) + ":" + bcd(t[0]);
+    return BcdText(t[2]) + ":" + BcdText(t[1]) + ":" + BcdText(t[0]);
 }
 
-std::array<std::string, 4> TariffSummariesOf(const engine::TariffBytes& slots)
+std::array<std::string, 4> TariffSummariesOf(const engine::TariffBytes& bytes)
 {
-    const auto start = [&](std::size_t slot) { return bcd(slots[slot][2]) + ":" + bcd(slots[slot][1]); };
-    std::array<std::string, 4> summaries;
-    for (std::size_t k = 0; k < summaries.size(); ++k)
-        summaries[k] = "T" + std::to_string(k + 1) + " : ";
-
-    // Each tariff runs until the next used slot starts; the last used slot until slot 0 starts again.
-    const auto addRange = [&](std::size_t slot, const std::string& end) {
-        summaries[std::size_t(slots[slot][0] - 1)] += start(slot) + " to " + end + " . ";
-    };
-    bool ended = false;
-    for (std::size_t i = 0; i + 1 < slots.size() && !ended; ++i) {
-        if (!isTariff(slots[i][0]))
-            continue;
-        ended = slots[i + 1][0] == NotConnected;
-        addRange(i, ended ? start(0) : start(i + 1));
-    }
-    if (!ended && isTariff(slots.back()[0]))
-        addRange(slots.size() - 1, start(0));
-
-    for (std::size_t k = 0; k < summaries.size(); ++k)
-        if (summaries[k].size() == 5) // still the bare prefix
-            summaries[k] = "No set T" + std::to_string(k + 1) + ". ";
-    return summaries;
+    // Per slot: tariff number, minute, hour; the start reads "HH:MM".
+    std::array<engine::ScheduleSlot, engine::TariffSlots> slots;
+    for (std::size_t i = 0; i < slots.size(); ++i)
+        slots[i] = {bytes[i][0], BcdText(bytes[i][2]) + ":" + BcdText(bytes[i][1])};
+    return engine::TariffSummaries(slots);
 }
 
 Preparation PrepareOperation(const Options& o)

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "catalogue/catalogue.h"
+#include "codec/hexcode.h"
 
 #include <algorithm>
 #include <array>
@@ -41,17 +42,6 @@ std::string quoted(std::string_view text)
     for (const char c : text)
         out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
     return out + "'";
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 // Decimal digits only, 0..255.
@@ -119,7 +109,7 @@ std::string checkCommandOptions(const Options& o)
 // Reads a hex option that must hold exactly count bytes; the reason when it does not.
 std::string fixedHex(std::string_view name, std::string_view value, std::size_t count, std::vector<std::uint8_t>& out)
 {
-    const auto bytes = ParseHexBytes(value);
+    const auto bytes = codec::ParseHexBytes(value);
     if (!bytes)
         return "option " + std::string(name) + ": bad hex " + quoted(value);
     if (bytes->size() != count)
@@ -175,7 +165,7 @@ std::string store(Options& o, Key key, std::string_view name, std::string_view v
         o.tariff = std::string(value);
         return {};
     case Key::Bytes:
-        if (const auto reply = ParseHexBytes(value)) {
+        if (const auto reply = codec::ParseHexBytes(value)) {
             o.replyBytes = *reply;
             return {};
         }
@@ -185,27 +175,6 @@ std::string store(Options& o, Key key, std::string_view name, std::string_view v
 }
 
 } // namespace
-
-std::optional<std::vector<std::uint8_t>> ParseHexBytes(std::string_view text)
-{
-    std::vector<std::uint8_t> bytes;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (text[i] == ' ' || text[i] == '\t') {
-            ++i;
-            continue;
-        }
-        if (i + 1 >= text.size())
-            return std::nullopt;
-        const int high = hexDigit(text[i]);
-        const int low = hexDigit(text[i + 1]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
-        i += 2;
-    }
-    return bytes;
-}
 
 ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
 {

@@ -39,10 +39,6 @@ struct ParsedArguments {
 // args without the program name.
 ParsedArguments ParseArguments(const std::vector<std::string_view>& args);
 
-// Hex pairs, upper or lower case, with or without blanks between bytes;
-// nullopt for anything else (an odd digit, a blank inside a byte, a non-hex character).
-std::optional<std::vector<std::uint8_t>> ParseHexBytes(std::string_view text);
-
 std::string HelpText();
 
 } // namespace cli

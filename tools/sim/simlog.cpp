@@ -36,17 +36,4 @@ void SimLog::line(std::string_view tag, std::string_view text)
     std::fflush(out);
 }
 
-std::string HexText(std::span<const std::uint8_t> bytes)
-{
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (const auto b : bytes) {
-        if (!text.empty())
-            text += ' ';
-        text += digits[b >> 4];
-        text += digits[b & 0x0F];
-    }
-    return text;
-}
-
 } // namespace sim

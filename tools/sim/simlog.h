@@ -26,7 +26,4 @@ private:
     std::FILE* m_file = nullptr;
 };
 
-// "01 04 01 56"
-std::string HexText(std::span<const std::uint8_t> bytes);
-
 } // namespace sim

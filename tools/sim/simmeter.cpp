@@ -1,6 +1,7 @@
 #include "simmeter.h"
 
 #include "catalogue/catalogue.h"
+#include "codec/bcd.h"
 #include "codec/hexcode.h"
 #include "codec/single.h"
 
@@ -105,13 +106,6 @@ std::optional<long> wholeSingle(std::span<const std::uint8_t, 4> lineOrder)
     if (!std::isfinite(f) || f != std::floor(f) || std::fabs(f) > 1e6f)
         return std::nullopt;
     return static_cast<long>(f);
-}
-
-std::string bcd(std::uint8_t b)
-{
-    char text[4];
-    std::snprintf(text, sizeof text, "%02X", b);
-    return text;
 }
 
 } // namespace
@@ -390,15 +384,15 @@ std::string SimMeter::checkValue(const Block& block, const std::map<std::uint16_
         meaning = std::string("CT ratio ") + CtPrimaries[static_cast<std::size_t>(*code)] + "/5";
     } else if (command == cmd::SetTime && bytes.size() == 8) {
         // Second, minute, hour, weekday, day, month, year, century, each BCD.
-        meaning = "clock " + bcd(bytes[7]) + bcd(bytes[6]) + "-" + bcd(bytes[5]) + "-" + bcd(bytes[4]) + " "
-                  + bcd(bytes[2]) + ":" + bcd(bytes[1]) + ":" + bcd(bytes[0]);
+        meaning = "clock " + codec::BcdText(bytes[7]) + codec::BcdText(bytes[6]) + "-" + codec::BcdText(bytes[5]) + "-" + codec::BcdText(bytes[4]) + " "
+                  + codec::BcdText(bytes[2]) + ":" + codec::BcdText(bytes[1]) + ":" + codec::BcdText(bytes[0]);
     } else if (command == cmd::SetTariff && bytes.size() == 30) {
         // Ten slots of tariff number, minute, hour; tariff 0 leaves the slot unused.
         meaning = "tariff";
         for (std::size_t slot = 0; slot < 10; ++slot)
             if (bytes[slot * 3] != 0)
-                meaning += " T" + std::to_string(bytes[slot * 3]) + " from " + bcd(bytes[slot * 3 + 2]) + ":"
-                           + bcd(bytes[slot * 3 + 1]);
+                meaning += " T" + std::to_string(bytes[slot * 3]) + " from " + codec::BcdText(bytes[slot * 3 + 2]) + ":"
+                           + codec::BcdText(bytes[slot * 3 + 1]);
         if (meaning == "tariff")
             meaning += " schedule cleared";
     } else {

@@ -1,6 +1,7 @@
 #include "simulator.h"
 
 #include "codec/crc16.h"
+#include "codec/hexcode.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -75,12 +76,12 @@ void Simulator::logDropped()
 {
     const auto dropped = m_framer.takeDropped();
     if (!dropped.empty())
-        m_log.line("RX", HexText(dropped) + " | after a bad CRC: ignored until the line is silent");
+        m_log.line("RX", codec::HexText(dropped) + " | after a bad CRC: ignored until the line is silent");
 }
 
 void Simulator::handleFrame(const ReceivedFrame& frame)
 {
-    const auto hex = HexText(frame.bytes);
+    const auto hex = codec::HexText(frame.bytes);
     if (!frame.crcOk) {
         // A slave stays silent on a frame whose CRC is wrong.
         m_log.line("RX", hex + (frame.byLength ? " | bad CRC: no reply" : " | not a frame: ignored"));
@@ -114,7 +115,7 @@ void Simulator::broadcast(std::span<const std::uint8_t> frame)
 {
     const auto pdu = frame.subspan(1, frame.size() - 3);
     if (pdu.empty() || pdu[0] != 0x10) {
-        m_log.line("RX", HexText(frame) + " | broadcast read: ignored, no reply");
+        m_log.line("RX", codec::HexText(frame) + " | broadcast read: ignored, no reply");
         return;
     }
     // Every meter carries a broadcast write out at once and none replies.
@@ -124,7 +125,7 @@ void Simulator::broadcast(std::span<const std::uint8_t> frame)
         results += "; " + m_meters[i].name() + ": " + answer.what;
         applyChange(i, answer.change);
     }
-    m_log.line("RX", HexText(frame) + " | broadcast, no reply" + results);
+    m_log.line("RX", codec::HexText(frame) + " | broadcast, no reply" + results);
 }
 
 void Simulator::answerAs(std::size_t meterIndex, std::span<const std::uint8_t> frame, bool faulty,
@@ -132,7 +133,7 @@ void Simulator::answerAs(std::size_t meterIndex, std::span<const std::uint8_t> f
 {
     auto& meter = m_meters[meterIndex];
     const auto pdu = frame.subspan(1, frame.size() - 3);
-    m_log.line("RX", HexText(frame) + " | " + meter.name() + ": " + meter.describe(pdu));
+    m_log.line("RX", codec::HexText(frame) + " | " + meter.name() + ": " + meter.describe(pdu));
 
     auto fault = [&](FaultKind kind) { return faulty ? m_faults.find(kind) : nullptr; };
     MeterAnswer answer;
@@ -199,7 +200,7 @@ void Simulator::answerAs(std::size_t meterIndex, std::span<const std::uint8_t> f
         m_busyUntil = queueBytes(junk(n), end);
         notes += "; fault: then " + std::to_string(n) + " junk bytes over " + millisText(m_busyUntil - end);
     }
-    m_log.line("TX", HexText(reply) + " | " + answer.what + notes + " (" + millisText(duration) + " at "
+    m_log.line("TX", codec::HexText(reply) + " | " + answer.what + notes + " (" + millisText(duration) + " at "
                          + engine::ShortText(m_settings) + ")");
 }
 

@@ -1,5 +1,7 @@
 #include "ui/dialogs/inputctform.h"
 
+#include "ui/addresstext.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,8 +18,8 @@ Input_CT_Form::Input_CT_Form(engine::OperationState &state, QWidget *parent)
     No_Command = makeButton(QStringLiteral("No_Command"), QStringLiteral("Cancel"), 3180, 1620, 1335, 435);
     OK_Command = makeButton(QStringLiteral("OK_Command"), QStringLiteral("Confirm"), 1320, 1620, 1335, 435);
 
-    FilterTrailingCharacters(Input1_Text, AcceptDigitsOnly);
-    FilterTrailingCharacters(Input2_Text, AcceptDigitsOnly);
+    FilterTrailingCharacters(Input1_Text, ui::AcceptDigitsOnly);
+    FilterTrailingCharacters(Input2_Text, ui::AcceptDigitsOnly);
 
     connect(OK_Command, &QPushButton::clicked, this, &Input_CT_Form::OK_Command_Click);
     connect(No_Command, &QPushButton::clicked, this, &Input_CT_Form::cancel);

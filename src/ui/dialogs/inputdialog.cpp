@@ -1,6 +1,6 @@
 #include "ui/dialogs/inputdialog.h"
 
-#include "ui/messages/showmessage.h"
+#include "ui/shared.h"
 #include "ui/twips.h"
 
 #include <QKeyEvent>
@@ -41,7 +41,7 @@ QLabel *InputDialog::makeNote(const QString &objectName, const QString &caption,
 {
     auto *note = makeLabel(objectName, caption, left, top, width, height);
     QPalette palette = note->palette();
-    palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    palette.setColor(QPalette::WindowText, ui::IndicatorRed);
     note->setPalette(palette);
     return note;
 }
@@ -159,17 +159,6 @@ void FilterTrailingCharacters(QLineEdit *edit, std::function<bool(const QString 
         } while (alive && pass->changedAgain);
         pass->running = false;
     });
-}
-
-bool AcceptDigitsOnly(const QString &text)
-{
-    for (const QChar c : text)
-        if (c.unicode() < '0' || c.unicode() > '9') {
-            messages::ShowMessage(QStringLiteral("The input data contains illegal characters, please re-enter effective number!"),
-                                  messages::IconError, QStringLiteral("INPUT ERROR"));
-            return false;
-        }
-    return true;
 }
 
 } // namespace dialogs

@@ -75,8 +75,4 @@ protected:
 // removed character, until the text passes.
 void FilterTrailingCharacters(QLineEdit *edit, std::function<bool(const QString &)> accept);
 
-// True for a text of ASCII digits only; otherwise shows the illegal-characters
-// message and refuses.
-bool AcceptDigitsOnly(const QString &text);
-
 } // namespace dialogs

@@ -1,6 +1,6 @@
 #include "ui/dialogs/inputidform.h"
 
-#include "ui/main/addressentry.h"
+#include "ui/addresstext.h"
 
 #include <QLabel>
 #include <QLineEdit>

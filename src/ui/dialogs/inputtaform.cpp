@@ -2,6 +2,7 @@
 
 #include "catalogue/catalogue.h"
 #include "ui/messages/showmessage.h"
+#include "ui/shared.h"
 #include "ui/twips.h"
 
 #include <QApplication>
@@ -40,7 +41,7 @@ bool holdsFocus(QObject *box)
 
 void showError(const std::string &message)
 {
-    messages::ShowMessage(QString::fromStdString(message), messages::IconError, QStringLiteral("ERROR"));
+    messages::ShowMessage(ui::qtext(message), messages::IconError, QStringLiteral("ERROR"));
 }
 
 } // namespace
@@ -50,7 +51,7 @@ Input_TA_Form::Input_TA_Form(engine::OperationState &state, const QString &meter
 {
     QStringList choices;
     for (const auto choice : catalogue::TariffChoices(meterType.toStdString()))
-        choices << QString::fromUtf8(choice.data(), static_cast<qsizetype>(choice.size()));
+        choices << ui::qtext(choice);
 
     int labelNumber = 1;
     for (int column = 0; column < 2; ++column) {
@@ -159,7 +160,7 @@ bool Input_TA_Form::Tariff_Text_LostFocus(int index)
     QLineEdit *box = Tariff_Text[static_cast<std::size_t>(index)];
     auto &flag = m_timeErrorFlags[static_cast<std::size_t>(index)];
     const auto check = engine::CheckTariffTime(box->text().toStdString(), flag != 0);
-    const QString repaired = QString::fromStdString(check.text);
+    const QString repaired = ui::qtext(check.text);
     if (repaired != box->text())
         box->setText(repaired);
     flag = check.flag ? 1 : 0;

@@ -2,6 +2,7 @@
 
 #include "engine/timeentry.h"
 #include "ui/messages/showmessage.h"
+#include "ui/shared.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -22,10 +23,10 @@ Input_TI_Form::Input_TI_Form(engine::OperationState &state, QWidget *parent, con
     Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("Time :"), 3300, 450, 720, 285);
     // Offered in the form the checks accept: "HH:MM:SS" on the 24-hour clock.
     Time_Text = makeTextBox(QStringLiteral("Time_Text"),
-                            QString::fromStdString(engine::DefaultTimeText(time.hour(), time.minute(), time.second())),
+                            ui::qtext(engine::DefaultTimeText(time.hour(), time.minute(), time.second())),
                             4080, 420, 1920, 345);
     Date_Text = makeTextBox(QStringLiteral("Date_Text"),
-                            QString::fromStdString(engine::DefaultDateText(date.year(), date.month(), date.day())),
+                            ui::qtext(engine::DefaultDateText(date.year(), date.month(), date.day())),
                             1200, 420, 1920, 345);
     Label3 = makeNote(QStringLiteral("Label3"), QStringLiteral("Note : Date format is MM/DD/YYYY. Time format is HH:MM:SS."),
                       360, 1020, 5760, 285);
@@ -47,7 +48,7 @@ void Input_TI_Form::OK_Command_Click()
     // Each confirmation clears the bytes and fills them as far as the checks get.
     m_state.TimeData = entry.timeData;
     if (!entry.accepted) {
-        messages::ShowMessage(QString::fromStdString(entry.message), messages::IconError, QStringLiteral("ERROR"));
+        messages::ShowMessage(ui::qtext(entry.message), messages::IconError, QStringLiteral("ERROR"));
         return;
     }
     m_state.SetDateText = date.toStdString();

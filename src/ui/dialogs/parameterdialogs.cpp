@@ -8,6 +8,8 @@
 #include "ui/dialogs/inputtaform.h"
 #include "ui/dialogs/inputtiform.h"
 
+#include "ui/shared.h"
+
 #include <QPointer>
 
 namespace dialogs {
@@ -33,7 +35,7 @@ void ModalParameterDialogs::ask(std::string_view command, std::string_view meter
     else if (command == cmd::SetTime)
         dialog = new Input_TI_Form(m_state, m_owner);
     else if (command == cmd::SetTariff)
-        dialog = new Input_TA_Form(m_state, QString::fromUtf8(meterType.data(), static_cast<qsizetype>(meterType.size())),
+        dialog = new Input_TA_Form(m_state, ui::qtext(meterType),
                                    m_owner);
     if (!dialog)
         return;

@@ -5,6 +5,7 @@
 #include "ui/dialogs/historyform.h"
 #include "ui/dialogs/parameterdialogs.h"
 #include "ui/main/circleindicator.h"
+#include "ui/shared.h"
 #include "ui/twips.h"
 #include "serial/serialline.h"
 
@@ -116,7 +117,7 @@ void Form1::buildControls()
     open_close_Command = place<QPushButton>(this, QStringLiteral("open_close_Command"), 120, 260, 1140, 360);
     open_close_Command->setText(QStringLiteral("Open Port"));
     Shape2 = place<CircleIndicator>(this, QStringLiteral("Shape2"), 1440, 240, 615, 375);
-    Shape2->setFillColor(QColor(255, 0, 0));
+    Shape2->setFillColor(ui::IndicatorRed);
 
     Label1 = label(this, QStringLiteral("Label1"), QStringLiteral("Meter Type :"), 2880, 300, 1095, 225);
     Combo7 = pickList(this, QStringLiteral("Combo7"), 3960, 240, 2175, 345);
@@ -170,7 +171,7 @@ void Form1::buildControls()
     Label5 = label(Frame1, QStringLiteral("Label5"), QStringLiteral("Label5"), 6480, 120, 2655, 225);
     Label6 = label(Frame1, QStringLiteral("Label6"), QStringLiteral("No Operate"), 9160, 120, 975, 225);
     Shape1 = place<CircleIndicator>(Frame1, QStringLiteral("Shape1"), 10120, 165, 255, 165);
-    Shape1->setFillColor(QColor(255, 255, 0));
+    Shape1->setFillColor(ui::IndicatorYellow);
 
     // A frame's font would pass to everything inside it; only option buttons
     // and check boxes share it, the other controls keep the window's font.

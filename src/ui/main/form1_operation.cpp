@@ -11,6 +11,7 @@
 #include "ui/dialogs/parameterdialogs.h"
 #include "ui/main/circleindicator.h"
 #include "ui/messages/showmessage.h"
+#include "ui/shared.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,19 +24,15 @@
 #include <QTimer>
 
 using messages::ShowMessage;
+using ui::IndicatorGreen;
+using ui::IndicatorRed;
+using ui::qtext;
 namespace command = catalogue::command;
 
 namespace {
 
-const QColor Red(255, 0, 0);
-const QColor Green(0, 255, 0);
 const QString SuccessStatus = QStringLiteral("      Success");
 const QString FailStatus = QStringLiteral("            Fail");
-
-QString qtext(const std::string &s)
-{
-    return QString::fromStdString(s);
-}
 
 } // namespace
 
@@ -137,7 +134,7 @@ void Form1::ReceiveEvent()
 
 void Form1::reportCommunicationError()
 {
-    Shape1->setFillColor(Red);
+    Shape1->setFillColor(IndicatorRed);
     Label6->setText(QStringLiteral("Comm Error"));
     ShowMessage(QStringLiteral("Communication error, please check and conifrm the serial port communication is expedite!"),
                 messages::IconError, {});
@@ -169,7 +166,7 @@ void Form1::reportAccepted()
     const auto &operation = m_replyLine.operation();
     m_state.AwaitingReply = 0;
     Label6->setText(SuccessStatus);
-    Shape1->setFillColor(Green);
+    Shape1->setFillColor(IndicatorGreen);
     ++m_state.SuccessCount;
     Success_Label->setText(QString::number(m_state.SuccessCount));
 
@@ -186,7 +183,7 @@ void Form1::reportRejected()
     m_state.RxCount = 0;
     m_state.AwaitingReply = 0;
     Label6->setText(FailStatus);
-    Shape1->setFillColor(Red);
+    Shape1->setFillColor(IndicatorRed);
     AppendHistoryEntry(QStringLiteral(" operation Fail! The response data error."));
     ++m_state.FailCount;
     Err_Label->setText(QString::number(m_state.FailCount));
@@ -201,7 +198,7 @@ void Form1::TimeoutTick()
     Send_command->setEnabled(true);
     m_replyLine.timedOut(m_state);
     Label6->setText(FailStatus);
-    Shape1->setFillColor(Red);
+    Shape1->setFillColor(IndicatorRed);
     AppendHistoryEntry(QStringLiteral(" operation Fail! Response timeout."));
     appendTrace(std::string(codec::NoDataTraceLine));
     ++m_state.FailCount;

@@ -3,12 +3,15 @@
 #include "serial/serialline.h"
 #include "ui/main/circleindicator.h"
 #include "ui/messages/showmessage.h"
+#include "ui/shared.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 
 using messages::ShowMessage;
+using ui::IndicatorGreen;
+using ui::IndicatorRed;
 
 namespace {
 
@@ -32,8 +35,6 @@ QString parityLetter(const QString &word)
     return word.isEmpty() ? QString() : word.left(1);
 }
 
-const QColor Red(255, 0, 0);
-const QColor Green(0, 255, 0);
 
 } // namespace
 
@@ -108,7 +109,7 @@ void Form1::Combo5_Click()
 void Form1::setPortOpenedLook(bool opened)
 {
     open_close_Command->setText(opened ? QStringLiteral("Close Port") : QStringLiteral("Open Port"));
-    Shape2->setFillColor(opened ? Green : Red);
+    Shape2->setFillColor(opened ? IndicatorGreen : IndicatorRed);
     Label4->setText(Combo6->currentText() + (opened ? QStringLiteral(" Opened") : QStringLiteral(" Closed")));
     Send_command->setEnabled(opened);
 }
@@ -127,7 +128,7 @@ void Form1::Combo6_Click()
             ShowMessage(QStringLiteral("The serial port is already in use!"), messages::IconError, {});
             Send_command->setEnabled(false);
             open_close_Command->setText(QStringLiteral("Open Port"));
-            Shape2->setFillColor(Red);
+            Shape2->setFillColor(IndicatorRed);
         }
     }
     Label4->setText(Combo6->currentText() + (m_port.isOpen() ? QStringLiteral(" Opened") : QStringLiteral(" Closed")));

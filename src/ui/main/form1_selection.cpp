@@ -1,21 +1,15 @@
 #include "ui/main/form1.h"
 
 #include "catalogue/catalogue.h"
-#include "ui/main/addressentry.h"
+#include "ui/addresstext.h"
+#include "ui/shared.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScopedValueRollback>
 
-namespace {
-
-QString text(std::string_view s)
-{
-    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
-}
-
-} // namespace
+using ui::qtext;
 
 void Form1::Combo7_Click()
 {
@@ -23,8 +17,8 @@ void Form1::Combo7_Click()
     Combo8->clear();
     if (commands) {
         for (const auto command : commands->commands)
-            Combo8->addItem(text(command));
-        Combo8->setCurrentText(text(commands->defaultCommand));
+            Combo8->addItem(qtext(command));
+        Combo8->setCurrentText(qtext(commands->defaultCommand));
     }
     Combo8_Click();
 }

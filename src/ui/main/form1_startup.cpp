@@ -6,6 +6,7 @@
 #include "ui/dialogs/historyform.h"
 #include "ui/main/circleindicator.h"
 #include "ui/messages/showmessage.h"
+#include "ui/shared.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -56,7 +57,7 @@ void Form1::Form_Load()
         m_port.setPortName(Combo6->currentData().toString());
     m_port.close();
 
-    Shape2->setFillColor(QColor(255, 0, 0));
+    Shape2->setFillColor(ui::IndicatorRed);
     addr_Text->setText(QStringLiteral("1"));
     addr_Text_Change(); // the caption follows even when the text was "1" already
 
@@ -65,7 +66,7 @@ void Form1::Form_Load()
 
     Combo7->clear();
     for (const auto name : catalogue::MeterTypeNames)
-        Combo7->addItem(QString::fromUtf8(name.data(), static_cast<int>(name.size())));
+        Combo7->addItem(ui::qtext(name));
     Combo7->setCurrentIndex(0);
     Combo7_Click();
     Combo8_Click();
