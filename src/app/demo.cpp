@@ -70,7 +70,7 @@ int RunDemo(Form1 &form, serial::SerialLine &port, int holdMs)
     // ended, whatever becomes of the port meanwhile.
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (form.state().AwaitingReply == 0 || clock.elapsed() > EndAfterMs) {
+        if (!form.replyLine().awaitingReply() || clock.elapsed() > EndAfterMs) {
             poll.stop();
             QCoreApplication::exit(0);
         }

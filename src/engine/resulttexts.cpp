@@ -16,14 +16,15 @@ using namespace catalogue::command;
 constexpr std::string_view Success = " operation success! ";
 constexpr std::string_view LineBreak = "\r\n";
 
-std::array<std::uint8_t, 4> energyBytes(const OperationState& state)
+// The four bytes before the CRC; 0 for any the reply does not have.
+std::array<std::uint8_t, 4> energyBytes(std::span<const std::uint8_t> reply)
 {
     std::array<std::uint8_t, 4> b{};
-    const int first = state.RxCount - 6;
-    for (int i = 0; i < 4; ++i) {
-        const int offset = first + i;
-        if (offset >= 0 && offset < RxBufferSize)
-            b[static_cast<std::size_t>(i)] = state.RxBuffer[static_cast<std::size_t>(offset)];
+    const auto count = static_cast<std::ptrdiff_t>(reply.size());
+    for (std::ptrdiff_t i = 0; i < 4; ++i) {
+        const std::ptrdiff_t offset = count - 6 + i;
+        if (offset >= 0 && offset < count)
+            b[static_cast<std::size_t>(i)] = reply[static_cast<std::size_t>(offset)];
     }
     return b;
 }
@@ -75,9 +76,9 @@ ResultText report(std::string_view command, const std::string& detail, bool valu
 
 } // namespace
 
-std::string EnergyText(const OperationState& state, std::string_view meterType)
+std::string EnergyText(std::span<const std::uint8_t> reply, std::string_view meterType)
 {
-    const auto b = energyBytes(state);
+    const auto b = energyBytes(reply);
     switch (catalogue::EnergyEncodingOf(meterType)) {
     case catalogue::EnergyEncoding::ScaledTenths:
     case catalogue::EnergyEncoding::ScaledHundredths: {
@@ -94,7 +95,8 @@ std::string EnergyText(const OperationState& state, std::string_view meterType)
     return {};
 }
 
-ResultText ResultTexts(const OperationState& state, std::string_view meterType, std::string_view command)
+ResultText ResultTexts(const OperationState& state, std::span<const std::uint8_t> reply, std::string_view meterType,
+                       std::string_view command)
 {
     const auto m = meterType;
     if (command == ModifyMeterAddress)
@@ -115,14 +117,14 @@ ResultText ResultTexts(const OperationState& state, std::string_view meterType, 
     const bool scaled = encoding == catalogue::EnergyEncoding::ScaledTenths
                         || encoding == catalogue::EnergyEncoding::ScaledHundredths;
     if (command == ReadEnergy && scaled)
-        return report(command, "Current Energy is " + EnergyText(state, m) + " KWh.", true);
+        return report(command, "Current Energy is " + EnergyText(reply, m) + " KWh.", true);
     if (encoding == catalogue::EnergyEncoding::Single) {
         if (command == ReadEnergy)
-            return report(command, "Current Energy is " + EnergyText(state, m) + " KWh.", true);
+            return report(command, "Current Energy is " + EnergyText(reply, m) + " KWh.", true);
         if (command == ReadImportEnergy)
-            return report(command, "Current Import Energy is " + EnergyText(state, m) + " KWh.", true);
+            return report(command, "Current Import Energy is " + EnergyText(reply, m) + " KWh.", true);
         if (command == ReadExportEnergy)
-            return report(command, "Current Export Energy is " + EnergyText(state, m) + " KWh.", true);
+            return report(command, "Current Export Energy is " + EnergyText(reply, m) + " KWh.", true);
     }
     if (command == SetCt)
         return report(command, "Current CT Ratio is " + state.NewCt1Text + "/" + state.NewCt2Text + ".");

@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <string>
 
-// The state the main window, its timers, the port events and the parameter
-// dialogs share for the whole run; everything is used on the one UI thread.
+// The state the main window, its handlers and the parameter dialogs share for
+// the whole run; everything is used on the one UI thread. The outstanding
+// request and its reply belong to the reply line (engine/replyline.h).
 namespace engine {
 
 // "Set Time" data bytes, BCD: second, minute, hour, 0x01, day, month, year, 0x20.
@@ -13,9 +14,7 @@ using TimeBytes = std::array<std::uint8_t, 8>;
 // "Set Tariff" data: per slot 0..9 the tariff number, the minute and the hour (BCD).
 using TariffBytes = std::array<std::array<std::uint8_t, 3>, 10>;
 
-inline constexpr int RxBufferSize = 30;
-
-enum DialogAnswer : std::uint8_t { DialogNone = 0, DialogConfirmed = 1, DialogCancelled = 2 };
+enum DialogResultValue : std::uint8_t { DialogNone = 0, DialogConfirmed = 1, DialogCancelled = 2 };
 
 struct OperationState {
     // Current selection: always the meter type / command pair of the lists.
@@ -23,8 +22,7 @@ struct OperationState {
     std::string RequestCode;
     std::string ReplyCode;
 
-    // The outstanding request.
-    std::uint8_t AwaitingReply = 0;
+    // The slave address of the latest request, set before its dialog is shown.
     std::uint8_t RequestAddress = 0;
 
     // Values accepted for the last write of each command, quoted by the report.
@@ -40,10 +38,6 @@ struct OperationState {
     std::string TariffSummaryT2;
     std::string TariffSummaryT3;
     std::string TariffSummaryT4;
-
-    // The reply gathered so far; frame offset 0 is the slave address.
-    std::array<std::uint8_t, RxBufferSize> RxBuffer{};
-    std::int16_t RxCount = 0;
 
     // Both counters are wide so that neither wraps in a long session.
     std::int64_t SuccessCount = 0;

@@ -66,11 +66,10 @@ std::uint8_t Bcd(char tens, char units)
     return codec::BcdByte(tens - '0', units - '0');
 }
 
-TariffScheduleResult Refuse(std::string message, const TariffBytes& previous)
+TariffScheduleResult Refuse(std::string message)
 {
     TariffScheduleResult result;
     result.message = std::move(message);
-    result.data = previous;
     return result;
 }
 
@@ -157,16 +156,15 @@ std::string SlotMessage(int labelNumber)
 }
 
 TariffScheduleResult ConfirmTariffSchedule(const TariffTexts& tariffs, const TariffTexts& times,
-                                           const SlotFlags& timeFlags, const SlotFlags& tariffFlags,
-                                           const TariffBytes& previous)
+                                           const SlotFlags& timeFlags, const SlotFlags& tariffFlags)
 {
     const auto anySet = [](const SlotFlags& flags) {
         return std::any_of(flags.begin(), flags.end(), [](std::uint8_t f) { return f != 0; });
     };
     if (anySet(timeFlags))
-        return Refuse(std::string(TariffTimeFormatMessage), previous);
+        return Refuse(std::string(TariffTimeFormatMessage));
     if (anySet(tariffFlags))
-        return Refuse(std::string(TariffDataMessage), previous);
+        return Refuse(std::string(TariffDataMessage));
 
     // Only "NC" and "T1".."T4" have bytes; any other typed text is refused
     // rather than sent with the bytes of an earlier schedule.
@@ -174,7 +172,7 @@ TariffScheduleResult ConfirmTariffSchedule(const TariffTexts& tariffs, const Tar
     for (size_t i = 0; i < Slots; ++i) {
         const auto n = TariffNumber(tariffs[i]);
         if (!n)
-            return Refuse(std::string(TariffDataMessage), previous);
+            return Refuse(std::string(TariffDataMessage));
         number[i] = *n;
     }
     // A used slot's start time must be plain digits to become BCD.
@@ -182,7 +180,7 @@ TariffScheduleResult ConfirmTariffSchedule(const TariffTexts& tariffs, const Tar
     for (size_t i = 0; i < Slots; ++i) {
         clock[i] = characters::Decode(times[i]);
         if (number[i] != 0 && !IsClockText(characters::Decode(TrimBlanks(times[i]))))
-            return Refuse(std::string(TariffTimeFormatMessage), previous);
+            return Refuse(std::string(TariffTimeFormatMessage));
     }
 
     // Start times rise strictly through the used run from slot 0.
@@ -191,7 +189,7 @@ TariffScheduleResult ConfirmTariffSchedule(const TariffTexts& tariffs, const Tar
         const double h1 = HoursOf(clock[a]);
         const bool earlier = h0 < h1 || (h0 == h1 && MinutesOf(clock[a - 1]) < MinutesOf(clock[a]));
         if (!earlier)
-            return Refuse(SlotMessage(static_cast<int>(a) + 1), previous);
+            return Refuse(SlotMessage(static_cast<int>(a) + 1));
     }
 
     TariffScheduleResult result;
@@ -260,7 +258,7 @@ TariffScheduleResult CheckTariffScheduleText(std::string_view text)
         }
     }
     if (slots.size() > Slots)
-        return Refuse(std::string(TariffDataMessage), TariffBytes{});
+        return Refuse(std::string(TariffDataMessage));
 
     TariffTexts tariffs;
     TariffTexts times;
@@ -305,8 +303,8 @@ TariffScheduleResult CheckTariffScheduleText(std::string_view text)
         leaveTime(i);
 
     if (!firstMessage.empty())
-        return Refuse(firstMessage, TariffBytes{});
-    return ConfirmTariffSchedule(tariffs, times, timeFlags, tariffFlags, TariffBytes{});
+        return Refuse(firstMessage);
+    return ConfirmTariffSchedule(tariffs, times, timeFlags, tariffFlags);
 }
 
 } // namespace engine

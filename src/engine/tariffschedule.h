@@ -61,10 +61,8 @@ struct TariffScheduleResult {
 };
 
 // The confirmation: flags, tariff texts, time order, then summaries and bytes.
-// previous is the last confirmed schedule, the starting point of the bytes.
 TariffScheduleResult ConfirmTariffSchedule(const TariffTexts& tariffs, const TariffTexts& times,
-                                           const SlotFlags& timeFlags, const SlotFlags& tariffFlags,
-                                           const TariffBytes& previous);
+                                           const SlotFlags& timeFlags, const SlotFlags& tariffFlags);
 
 // A schedule written as "T1 08:30, T2 12:00, ..." (slots in order, the rest
 // "NC"; a slot without a time keeps "00:00"), checked as if the operator had

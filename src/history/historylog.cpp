@@ -72,12 +72,12 @@ HistoryLog::AppendResult HistoryLog::append(const QDateTime &when, const QString
     const QByteArray line = EntryLine(when, meterType, command, outcome);
     auto error = appendLine(m_path, line);
     if (!error)
-        return {true, false, {}};
+        return {true, {}};
     if (m_relocated || m_fallbackFolder.isEmpty())
-        return {false, false, *error};
+        return {false, *error};
     moveToFallback();
     error = appendLine(m_path, line);
-    return {!error, !error, error.value_or(QString())};
+    return {!error, error.value_or(QString())};
 }
 
 SizeCheck HistoryLog::checkSize()
@@ -88,7 +88,7 @@ SizeCheck HistoryLog::checkSize()
     const qint64 bytes = file.size();
     file.close();
     if (bytes > DeleteThreshold)
-        return QFile::remove(m_path) ? SizeCheck::Deleted : SizeCheck::Missing;
+        return QFile::remove(m_path) ? SizeCheck::Deleted : SizeCheck::Undeletable;
     return bytes >= NoteThreshold ? SizeCheck::Note : SizeCheck::Fine;
 }
 
@@ -138,14 +138,6 @@ std::optional<FileStamp> HistoryLog::stamp() const
     if (!info.exists())
         return std::nullopt;
     return FileStamp{info.size(), info.lastModified()};
-}
-
-std::optional<qint64> HistoryLog::size() const
-{
-    const QFileInfo info(m_path);
-    if (!info.exists())
-        return std::nullopt;
-    return info.size();
 }
 
 } // namespace history

@@ -13,6 +13,7 @@ enum class SizeCheck {
     Fine,     // below the note threshold
     Note,     // 1.5 MiB or more: the operator is asked to save it
     Deleted,  // above 2 MiB: deleted
+    Undeletable, // above 2 MiB, but it could not be deleted
 };
 
 inline constexpr qint64 NoteThreshold = 1572864;   // 1.5 x 1,048,576 bytes
@@ -47,8 +48,7 @@ public:
 
     struct AppendResult {
         bool written = false;
-        bool movedToFallback = false; // this append found the program folder unwritable
-        QString error;                // why nothing could be written
+        QString error; // why nothing could be written
     };
 
     // Appends one complete line in a single write, so that two copies of the
@@ -64,7 +64,6 @@ public:
     std::optional<QStringList> newestLines(int maxLines = ViewerLines) const;
     // nullopt when there is no log.
     std::optional<FileStamp> stamp() const;
-    std::optional<qint64> size() const;
 
 private:
     void choosePath();

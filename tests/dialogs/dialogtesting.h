@@ -22,20 +22,25 @@ namespace dialogtesting {
 // The moment the date and time dialog offers when built here.
 inline const QDateTime Afternoon(QDate(2024, 3, 7), QTime(15, 4, 5));
 
-inline std::unique_ptr<QDialog> make(const QString &name, engine::OperationState &state,
-                                     const QString &meterType = "Morel Serial")
+inline std::unique_ptr<dialogs::InputDialog> make(const QString &name, const QString &meterType = "Morel Serial")
 {
     if (name == "Input_ID_Form")
-        return std::make_unique<dialogs::Input_ID_Form>(state);
+        return std::make_unique<dialogs::Input_ID_Form>();
     if (name == "Input_BD_Form")
-        return std::make_unique<dialogs::Input_BD_Form>(state);
+        return std::make_unique<dialogs::Input_BD_Form>();
     if (name == "Input_PR_Form")
-        return std::make_unique<dialogs::Input_PR_Form>(state);
+        return std::make_unique<dialogs::Input_PR_Form>();
     if (name == "Input_CT_Form")
-        return std::make_unique<dialogs::Input_CT_Form>(state);
+        return std::make_unique<dialogs::Input_CT_Form>();
     if (name == "Input_TI_Form")
-        return std::make_unique<dialogs::Input_TI_Form>(state, nullptr, Afternoon);
-    return std::make_unique<dialogs::Input_TA_Form>(state, meterType);
+        return std::make_unique<dialogs::Input_TI_Form>(nullptr, Afternoon);
+    return std::make_unique<dialogs::Input_TA_Form>(meterType);
+}
+
+// The state as the send handler leaves it once the dialog has answered.
+inline void store(const dialogs::InputDialog *dialog, engine::OperationState &state)
+{
+    engine::StoreDialogAnswer(state, dialog->answer());
 }
 
 // Shows the dialog as an ordinary window (never modal) and waits until it has the keyboard.

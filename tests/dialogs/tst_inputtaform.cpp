@@ -70,9 +70,10 @@ void TestInputTaForm::operate()
     QFETCH(QString, outcome);
     MessageLog messages;
     engine::OperationState state;
-    const auto ta = make("Input_TA_Form", state, "Pesca-N");
+    const auto ta = make("Input_TA_Form", "Pesca-N");
     QVERIFY(showActive(ta.get()));
     play(ta.get(), steps);
+    store(ta.get(), state);
     QCOMPARE(messages.texts(), shown);
     for (const auto &m : messages.entries)
         QCOMPARE(QString::number(m.style) + " " + m.caption, QString("16 ERROR"));
@@ -113,7 +114,7 @@ void TestInputTaForm::buttonPressedUnderARealCheckMessage()
     QFETCH(QStringList, shown);
     QFETCH(int, result);
     engine::OperationState state;
-    const auto ta = make("Input_TA_Form", state, "Pesca-N");
+    const auto ta = make("Input_TA_Form", "Pesca-N");
     QVERIFY(showActive(ta.get()));
     auto *box = ta->findChild<QLineEdit *>("Tariff_Text3");
     auto *target = ta->findChild<QPushButton *>(button);
@@ -139,6 +140,7 @@ void TestInputTaForm::buttonPressedUnderARealCheckMessage()
     QTRY_COMPARE(seen, shown);
     QTRY_VERIFY(!target->isDown());
     QCOMPARE(ta->isVisible(), result < 0);
+    store(ta.get(), state);
     QCOMPARE(int(state.DialogResult), result < 0 ? 0 : result);
 }
 

@@ -41,9 +41,10 @@ void TestInputTiForm::confirm()
     engine::OperationState state;
     state.SetDateText = "01/02/2023";
     state.SetTimeText = "04:05:06";
-    const auto ti = make("Input_TI_Form", state);
+    const auto ti = make("Input_TI_Form");
     QVERIFY(showActive(ti.get()));
     play(ti.get(), steps);
+    store(ti.get(), state);
     QCOMPARE(messages.texts(), shown);
     for (const auto &m : messages.entries)
         QCOMPARE(QString::number(m.style) + " " + m.caption, QString("16 ERROR"));
@@ -55,9 +56,8 @@ void TestInputTiForm::confirm()
 
 void TestInputTiForm::offersTheLocalClockInTheFormItAccepts()
 {
-    engine::OperationState state;
     const QString today = QDate::currentDate().toString("MM/dd/yyyy");
-    dialogs::Input_TI_Form ti(state);
+    dialogs::Input_TI_Form ti;
     const QString date = ti.findChild<QLineEdit *>("Date_Text")->text();
     const QString time = ti.findChild<QLineEdit *>("Time_Text")->text();
     QVERIFY2(date == today || date == QDate::currentDate().toString("MM/dd/yyyy"), qPrintable(date)); // midnight may pass

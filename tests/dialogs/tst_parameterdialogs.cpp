@@ -99,7 +99,7 @@ void TestParameterDialogs::opening()
     QFETCH(QString, focus);
     MessageLog messages;
     engine::OperationState state;
-    const auto window = make(dialog, state);
+    const auto window = make(dialog);
     QCOMPARE(window->objectName() + " " + window->windowTitle(), dialog + " Input Data");
     QCOMPARE(contents(window.get()), defaults);
     QVERIFY(showActive(window.get()));
@@ -154,9 +154,10 @@ void TestParameterDialogs::nothingAnswered()
     state.TariffData[0] = {1, 0x30, 0x08};
     state.TariffSummaryT1 = "T1 : 08:30 to 08:30 . ";
     const QString before = written(state);
-    const auto window = make(dialog, state);
+    const auto window = make(dialog);
     QVERIFY(showActive(window.get()));
     play(window.get(), steps);
+    store(window.get(), state);
     QCOMPARE(window->isVisible(), open);
     QCOMPARE(int(state.DialogResult), result);
     QCOMPARE(written(state), before);
@@ -190,7 +191,7 @@ void TestParameterDialogs::askTwice()
     MessageLog messages;
     QWidget owner;
     engine::OperationState state;
-    dialogs::ModalParameterDialogs ask(state, &owner);
+    dialogs::ModalParameterDialogs ask(&owner);
     QString shown, results;
     QList<QStringList> offered; // at opening, then with the entry made
     for (const char *answer : {"OK_Command", "No_Command"}) {
@@ -209,7 +210,8 @@ void TestParameterDialogs::askTwice()
             offered << contents(d);
             play(d, {answer});
         });
-        ask.ask(command.toStdString(), meterType.toStdString());
+        state.DialogResult = engine::DialogNone;
+        engine::StoreDialogAnswer(state, ask.ask(command.toStdString(), meterType.toStdString()));
         results += QString::number(state.DialogResult);
         QVERIFY(!seen); // destroyed once closed
     }

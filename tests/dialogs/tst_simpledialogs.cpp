@@ -53,9 +53,10 @@ void TestSimpleDialogs::confirm()
     MessageLog messages;
     engine::OperationState state;
     state.DialogValue2 = "untouched";
-    const auto window = make(dialog, state);
+    const auto window = make(dialog);
     QVERIFY(showActive(window.get()));
     play(window.get(), steps);
+    store(window.get(), state);
     QVERIFY(!window->isVisible());
     QCOMPARE(QString::number(state.DialogResult) + " " + QString::fromStdString(state.DialogValue1 + "|" + state.DialogValue2),
              answer);
@@ -93,7 +94,7 @@ void TestSimpleDialogs::filters()
     QFETCH(QStringList, shown);
     MessageLog messages;
     engine::OperationState state;
-    const auto window = make(box == "Input_Text" ? "Input_ID_Form" : "Input_CT_Form", state);
+    const auto window = make(box == "Input_Text" ? "Input_ID_Form" : "Input_CT_Form");
     auto *edit = window->findChild<QLineEdit *>(box);
     edit->clear();
     if (pasted.isEmpty())

@@ -33,28 +33,16 @@ using Registers = QList<quint16>;
 // through the same checks the dialogs run.
 Answer timeDialog(const char *date, const char *time)
 {
-    return [=](engine::OperationState &s) {
-        const auto result = engine::CheckTimeEntry(date, time);
-        QVERIFY(result.accepted);
-        s.TimeData = result.timeData;
-        s.SetDateText = date;
-        s.SetTimeText = time;
-        s.DialogResult = engine::DialogConfirmed;
-    };
+    const auto result = engine::CheckTimeEntry(date, time);
+    [&] { QVERIFY(result.accepted); }();
+    return engine::ConfirmedTime(result.timeData, date, time);
 }
 
 Answer tariffDialog(const char *schedule)
 {
-    return [=](engine::OperationState &s) {
-        const auto result = engine::CheckTariffScheduleText(schedule);
-        QVERIFY(result.accepted);
-        s.TariffData = result.data;
-        s.TariffSummaryT1 = result.summaries[0];
-        s.TariffSummaryT2 = result.summaries[1];
-        s.TariffSummaryT3 = result.summaries[2];
-        s.TariffSummaryT4 = result.summaries[3];
-        s.DialogResult = engine::DialogConfirmed;
-    };
+    const auto result = engine::CheckTariffScheduleText(schedule);
+    [&] { QVERIFY(result.accepted); }();
+    return engine::ConfirmedTariff(result);
 }
 
 // The main window on the real serial port, with its one port given at launch.
@@ -66,7 +54,6 @@ struct Tool {
         options.programFolder = folder.path();
         options.parameterDialogs = &dialogs;
         form = std::make_unique<Form1>(port, options);
-        dialogs.state = &form->state();
         form->Form_Load();
         form->open_close_Command_Click();
     }
@@ -263,7 +250,7 @@ void TestEndToEnd::simulatorFaults()
     tool.choose(QStringLiteral("Tarvik CT"), QStringLiteral("Read Energy"));
     tool.form->Send_command_Click();
     // The operation ends with a report on success, a data error or the time-out.
-    QTRY_VERIFY_WITH_TIMEOUT(tool.form->Send_command->isEnabled() && tool.form->state().AwaitingReply == 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(tool.form->Send_command->isEnabled() && !tool.form->replyLine().awaitingReply(), 5000);
 
     QStringList seen;
     for (const auto &entry : std::as_const(tool.messages.entries))
@@ -287,7 +274,7 @@ void TestEndToEnd::lateReplyIsDroppedAfterTheTimeout()
     QVERIFY(silences.wait(3000));
     QCOMPARE(tool.messages.entries.size(), 1);
     QVERIFY(tool.form->Rev_Show_Text->toPlainText().endsWith(QStringLiteral("REV    : NO DATA\n")));
-    QCOMPARE(tool.form->state().RxCount, qint16(0));
+    QCOMPARE(tool.form->replyLine().gathered().size(), std::size_t(0));
 }
 
 void TestEndToEnd::meterAnswersAtItsNewAddress()
@@ -326,7 +313,7 @@ void TestEndToEnd::adapterVanishes()
     QCOMPARE(form.Label4->text(), QStringLiteral("meter Opened"));
     if (outstanding) {
         form.Send_command_Click();
-        QCOMPARE(form.state().AwaitingReply, quint8(1));
+        QVERIFY(form.replyLine().awaitingReply());
     }
 
     sim->process.kill();
@@ -338,7 +325,7 @@ void TestEndToEnd::adapterVanishes()
     if (outstanding) {
         // The request still ends by its time-out, which gives "Confirm" back.
         QTRY_COMPARE_WITH_TIMEOUT(tool.lastText(), QStringLiteral("Fail! Response timeout, please re-operation!"), 3000);
-        QCOMPARE(form.state().AwaitingReply, quint8(0));
+        QVERIFY(!form.replyLine().awaitingReply());
         QVERIFY(form.Send_command->isEnabled());
     } else {
         QCOMPARE(tool.messages.entries.size(), 0);

@@ -4,12 +4,10 @@
 
 namespace {
 
-// An accepted reply in the receive buffer, and the texts earlier confirmations recorded.
-engine::OperationState withReply(const QByteArray& reply)
+// The texts earlier confirmations recorded.
+engine::OperationState recorded()
 {
     engine::OperationState state;
-    std::copy(reply.begin(), reply.end(), state.RxBuffer.begin());
-    state.RxCount = std::int16_t(reply.size());
     state.NewAddress = 5;
     state.NewBaudText = "9600";
     state.NewParityText = "EVEN";
@@ -83,7 +81,8 @@ void TestResultTexts::reports()
     QFETCH(QString, command);
     QFETCH(QByteArray, reply);
     QFETCH(QString, detail);
-    const auto texts = engine::ResultTexts(withReply(reply), meter.toStdString(), command.toStdString());
+    const std::vector<std::uint8_t> bytes(reply.begin(), reply.end());
+    const auto texts = engine::ResultTexts(recorded(), bytes, meter.toStdString(), command.toStdString());
     QCOMPARE(QString::fromStdString(texts.detail), detail);
     // An energy goes on a second line of the box.
     const QString lineBreak = command.startsWith("Read") ? "\r\n" : "";

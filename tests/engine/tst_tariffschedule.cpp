@@ -38,7 +38,7 @@ private slots:
     void tariffBox();
     void schedule_data();
     void schedule();
-    void flagsAndPreviousBytes();
+    void flagsAndBytes();
 };
 
 void TestTariffSchedule::timeBox_data()
@@ -154,19 +154,17 @@ void TestTariffSchedule::schedule()
         QCOMPARE(joined(result.summaries), summaries);
 }
 
-void TestTariffSchedule::flagsAndPreviousBytes()
+void TestTariffSchedule::flagsAndBytes()
 {
     engine::TariffTexts tariffs, times;
     tariffs.fill("NC");
     times.fill("00:00");
     tariffs[0] = "T2";
     times[0] = "06:00";
-    engine::TariffBytes previous{};
-    previous[9] = {0x02, 0x45, 0x23};
     engine::SlotFlags flagged{};
     flagged[7] = 1;
     const auto confirm = [&](const engine::SlotFlags &timeFlags, const engine::SlotFlags &tariffFlags) {
-        const auto result = engine::ConfirmTariffSchedule(tariffs, times, timeFlags, tariffFlags, previous);
+        const auto result = engine::ConfirmTariffSchedule(tariffs, times, timeFlags, tariffFlags);
         return result.accepted ? bytesOf(result.data) : QString::fromStdString(result.message);
     };
     QCOMPARE(confirm({}, flagged), Refused);
@@ -177,7 +175,7 @@ void TestTariffSchedule::flagsAndPreviousBytes()
     times[0] = "0a:00"; // a used slot's time must be digits to be encoded
     QCOMPARE(confirm({}, {}), M1);
     times[0] = "06:00";
-    QCOMPARE(confirm({}, {}), QString("02 00 06")); // every slot replaced
+    QCOMPARE(confirm({}, {}), QString("02 00 06")); // the unused slots are zero
 }
 
 QTEST_APPLESS_MAIN(TestTariffSchedule)

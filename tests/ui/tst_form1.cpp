@@ -197,7 +197,8 @@ void TestForm1::startUpEndState()
     QVERIFY(!form.Timer1->isActive() && !form.Timer2->isActive());
 
     const auto &state = form.state();
-    QVERIFY(state.AwaitingReply == 0 && state.RxCount == 0 && state.SuccessCount == 0 && state.FailCount == 0);
+    QVERIFY(!form.replyLine().awaitingReply() && form.replyLine().gathered().empty() && state.SuccessCount == 0
+            && state.FailCount == 0);
     QCOMPARE(state.FrameKind, quint8(1));
     QCOMPARE(state.RequestCode, std::string("010401560002"));
     QCOMPARE(state.ReplyCode, std::string("010404"));

@@ -3,6 +3,7 @@
 
 #include "codec/crc16.h"
 #include "codec/trace.h"
+#include "engine/tariffschedule.h"
 #include "ui/main/circleindicator.h"
 
 #include <QCheckBox>
@@ -49,26 +50,20 @@ QByteArray logOf(const FormHarness &h)
 
 Answer setTime(QByteArray timeData, QString date, QString time)
 {
-    return [=](engine::OperationState &s) {
-        std::copy(timeData.begin(), timeData.end(), s.TimeData.begin());
-        s.SetDateText = date.toStdString();
-        s.SetTimeText = time.toStdString();
-        s.DialogResult = engine::DialogConfirmed;
-    };
+    engine::TimeBytes bytes{};
+    std::copy(timeData.begin(), timeData.end(), bytes.begin());
+    return engine::ConfirmedTime(bytes, date.toStdString(), time.toStdString());
 }
 
 Answer setTariff(QByteArray tariffData, QStringList summaries)
 {
-    return [=](engine::OperationState &s) {
-        for (int i = 0; i < 30; ++i)
-            s.TariffData[static_cast<std::size_t>(i / 3)][static_cast<std::size_t>(i % 3)] =
-                static_cast<std::uint8_t>(tariffData.at(i));
-        s.TariffSummaryT1 = summaries.value(0).toStdString();
-        s.TariffSummaryT2 = summaries.value(1).toStdString();
-        s.TariffSummaryT3 = summaries.value(2).toStdString();
-        s.TariffSummaryT4 = summaries.value(3).toStdString();
-        s.DialogResult = engine::DialogConfirmed;
-    };
+    engine::TariffScheduleResult schedule;
+    for (int i = 0; i < 30; ++i)
+        schedule.data[static_cast<std::size_t>(i / 3)][static_cast<std::size_t>(i % 3)] =
+            static_cast<std::uint8_t>(tariffData.at(i));
+    for (std::size_t k = 0; k < schedule.summaries.size(); ++k)
+        schedule.summaries[k] = summaries.value(static_cast<qsizetype>(k)).toStdString();
+    return engine::ConfirmedTariff(schedule);
 }
 
 // A window with the port open and the given meter type and command chosen.
@@ -76,7 +71,6 @@ struct Operation : FormHarness {
     Operation(const QString &meter, const QString &command, bool programFolderWritable = true)
         : FormHarness({"COM1"}, &dialogs, programFolderWritable)
     {
-        dialogs.state = &form->state();
         load();
         form->open_close_Command_Click();
         choose(meter, command);
@@ -209,7 +203,7 @@ void TestOperation::success()
     form.Send_command_Click();
     QCOMPARE(op.port.written().size(), 1);
     QCOMPARE(spaced(op.port.written().front()), frame);
-    QCOMPARE(form.state().AwaitingReply, quint8(1));
+    QCOMPARE(form.replyLine().awaitingReply(), true);
     QCOMPARE(form.state().RequestAddress, quint8(address.toInt()));
     QVERIFY(form.Timer2->isActive());
     QVERIFY(!form.Send_command->isEnabled());
@@ -230,8 +224,8 @@ void TestOperation::success()
     QCOMPARE(op.messages.entries.front().caption, QStringLiteral("Success"));
     QCOMPARE(logOf(op), ("2024-03-03 14:05:09 : " + meter + " meter " + command + " operation success." + detail + "\r\n").toUtf8());
     QVERIFY(form.Send_command->isEnabled());
-    QCOMPARE(form.state().AwaitingReply, quint8(0));
-    QCOMPARE(form.state().RxCount, qint16(0));
+    QCOMPARE(form.replyLine().awaitingReply(), false);
+    QCOMPARE(form.replyLine().gathered().size(), std::size_t(0));
 }
 
 void TestOperation::rejectedReply_data()
@@ -262,7 +256,7 @@ void TestOperation::rejectedReply()
     QCOMPARE(op.messages.entries.front().style, 16);
     QCOMPARE(form.Success_Label->text(), QStringLiteral("0"));
     QVERIFY(form.Send_command->isEnabled());
-    QCOMPARE(form.state().AwaitingReply, quint8(0));
+    QCOMPARE(form.replyLine().awaitingReply(), false);
 }
 
 void TestOperation::timeout()
@@ -284,7 +278,7 @@ void TestOperation::timeout()
     QCOMPARE(op.messages.texts(), QStringList{"Fail! Response timeout, please re-operation!"});
     QCOMPARE(op.messages.entries.front().caption, QStringLiteral("Fail"));
     QVERIFY(form.Send_command->isEnabled());
-    QCOMPARE(form.state().AwaitingReply, quint8(0));
+    QCOMPARE(form.replyLine().awaitingReply(), false);
     QCOMPARE(op.port.discards(), 2); // before the request and after the time-out
     QVERIFY(!form.Timer2->isActive());
 }
@@ -313,7 +307,7 @@ void TestOperation::stragglingReplyIsATimeout()
     QCOMPARE(op.messages.texts(), QStringList{"Fail! Response timeout, please re-operation!"});
     QVERIFY(!form.Rev_Show_Text->toPlainText().contains(QStringLiteral("REV    : 01")));
     QCOMPARE(form.Success_Label->text(), QStringLiteral("0"));
-    QCOMPARE(form.state().RxCount, qint16(0));
+    QCOMPARE(form.replyLine().gathered().size(), std::size_t(0));
 }
 
 void TestOperation::strayBytesDroppedSilently()
@@ -325,7 +319,7 @@ void TestOperation::strayBytesDroppedSilently()
     form.ReplyTimerTick();
     QVERIFY(op.messages.entries.isEmpty());
     QCOMPARE(form.Rev_Show_Text->toPlainText(), QString());
-    QCOMPARE(form.state().RxCount, qint16(0));
+    QCOMPARE(form.replyLine().gathered().size(), std::size_t(0));
     QCOMPARE(form.Label6->text(), QStringLiteral("No Operate"));
 }
 
@@ -368,7 +362,7 @@ void TestOperation::writeFailsAfterPortVanished()
     QCOMPARE(op.messages.texts(), QStringList{"The serial port is invalid, please check the serial port!"});
     QCOMPARE(op.messages.entries.front().style, 48);
     QCOMPARE(op.messages.entries.front().caption, QStringLiteral("SEND ERROR"));
-    QCOMPARE(form.state().AwaitingReply, quint8(0));
+    QCOMPARE(form.replyLine().awaitingReply(), false);
     QVERIFY(!form.Timer2->isActive());
     QVERIFY(form.Send_command->isEnabled());
 }
@@ -400,7 +394,7 @@ void TestOperation::cancelSendsNothing()
     QVERIFY(op.port.written().isEmpty());
     QCOMPARE(op.form->Rev_Show_Text->toPlainText(), QString());
     QVERIFY(op.form->Send_command->isEnabled());
-    QCOMPARE(op.form->state().AwaitingReply, quint8(0));
+    QCOMPARE(op.form->replyLine().awaitingReply(), false);
     QCOMPARE(op.form->state().RequestAddress, quint8(7));
     QVERIFY(op.messages.entries.isEmpty());
 }

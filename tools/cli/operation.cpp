@@ -2,6 +2,7 @@
 
 #include "catalogue/catalogue.h"
 #include "codec/bcd.h"
+#include "engine/dialoganswer.h"
 #include "engine/parameters.h"
 #include "engine/tariffschedule.h"
 #include "engine/timeentry.h"
@@ -48,9 +49,7 @@ Preparation PrepareOperation(const Options& o)
     state.RequestAddress = o.address;
 
     // As the send handler does with a confirmed dialog.
-    state.DialogResult = engine::DialogConfirmed;
-    state.DialogValue1 = o.value1.value_or("");
-    state.DialogValue2 = o.value2.value_or("");
+    engine::StoreDialogAnswer(state, engine::ConfirmedValues(o.value1.value_or(""), o.value2.value_or("")));
     const auto verdict = engine::AcceptParameter(state, o.meter, o.command, state.FrameKind, state.DialogValue1,
                                                  state.DialogValue2);
     if (!verdict.accepted)
@@ -58,34 +57,25 @@ Preparation PrepareOperation(const Options& o)
     p.parameterCode = verdict.code;
 
     if (o.timeData) {
-        state.TimeData = *o.timeData;
-        state.SetDateText = DateTextOf(*o.timeData);
-        state.SetTimeText = TimeTextOf(*o.timeData);
+        engine::StoreDialogAnswer(state, engine::ConfirmedTime(*o.timeData, DateTextOf(*o.timeData), TimeTextOf(*o.timeData)));
     } else if (o.date && o.time) {
         const auto entry = engine::CheckTimeEntry(*o.date, *o.time);
         if (!entry.accepted)
             return {std::nullopt, entry.message};
-        state.TimeData = entry.timeData;
-        state.SetDateText = *o.date;
-        state.SetTimeText = *o.time;
+        engine::StoreDialogAnswer(state, engine::ConfirmedTime(entry.timeData, *o.date, *o.time));
     }
 
-    std::array<std::string, 4> summaries;
     if (o.tariffData) {
-        state.TariffData = *o.tariffData;
-        summaries = TariffSummariesOf(*o.tariffData);
+        engine::TariffScheduleResult schedule;
+        schedule.accepted = true;
+        schedule.data = *o.tariffData;
+        schedule.summaries = TariffSummariesOf(*o.tariffData);
+        engine::StoreDialogAnswer(state, engine::ConfirmedTariff(schedule));
     } else if (o.tariff) {
         const auto schedule = engine::CheckTariffScheduleText(*o.tariff);
         if (!schedule.accepted)
             return {std::nullopt, schedule.message};
-        state.TariffData = schedule.data;
-        summaries = schedule.summaries;
-    }
-    if (o.tariffData || o.tariff) {
-        state.TariffSummaryT1 = summaries[0];
-        state.TariffSummaryT2 = summaries[1];
-        state.TariffSummaryT3 = summaries[2];
-        state.TariffSummaryT4 = summaries[3];
+        engine::StoreDialogAnswer(state, engine::ConfirmedTariff(schedule));
     }
     return {p, {}};
 }

@@ -1,6 +1,7 @@
 #include "commands.h"
 #include "operation.h"
 
+#include "engine/replyline.h"
 #include "engine/replyvalidation.h"
 #include "engine/resulttexts.h"
 
@@ -15,21 +16,15 @@ int RunReply(const Options& options, std::ostream& out, std::ostream& err)
         err << preparation.refusal << "\n";
         return 1;
     }
-    auto& state = preparation.prepared->state;
+    const auto& state = preparation.prepared->state;
     const auto& reply = options.replyBytes.value_or(std::vector<std::uint8_t>{});
     // A longer reply overflows the receive buffer, and the tool never judges it.
-    if (reply.size() > state.RxBuffer.size()) {
+    if (reply.size() > static_cast<std::size_t>(engine::RxBufferSize)
+        || !engine::ValidateReply(reply, static_cast<int>(reply.size()), state.RequestAddress, state.ReplyCode)) {
         out << "rejected\n";
         return 1;
     }
-    std::copy(reply.begin(), reply.end(), state.RxBuffer.begin());
-    state.RxCount = static_cast<std::int16_t>(reply.size());
-
-    if (!engine::ValidateReply(state.RxBuffer, state.RxCount, state.RequestAddress, state.ReplyCode)) {
-        out << "rejected\n";
-        return 1;
-    }
-    out << "accepted\n" << engine::ResultTexts(state, options.meter, options.command).detail << "\n";
+    out << "accepted\n" << engine::ResultTexts(state, reply, options.meter, options.command).detail << "\n";
     return 0;
 }
 

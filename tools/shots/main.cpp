@@ -1,6 +1,5 @@
 // quorvane-shots NAME [SECONDS]: shows one window of the program for a
 // screenshot, prints where it is, and quits after a few seconds.
-#include "engine/state.h"
 #include "ui/dialogs/inputbdform.h"
 #include "ui/dialogs/inputctform.h"
 #include "ui/dialogs/inputidform.h"
@@ -19,19 +18,19 @@
 
 namespace {
 
-using Factory = std::function<std::unique_ptr<QWidget>(engine::OperationState &)>;
+using Factory = std::function<std::unique_ptr<QWidget>()>;
 
 // The windows that can be shown, by their names.
 const std::map<QString, Factory> &windows()
 {
     static const std::map<QString, Factory> table = {
-        {"Input_ID_Form", [](engine::OperationState &s) { return std::make_unique<dialogs::Input_ID_Form>(s); }},
-        {"Input_BD_Form", [](engine::OperationState &s) { return std::make_unique<dialogs::Input_BD_Form>(s); }},
-        {"Input_PR_Form", [](engine::OperationState &s) { return std::make_unique<dialogs::Input_PR_Form>(s); }},
-        {"Input_CT_Form", [](engine::OperationState &s) { return std::make_unique<dialogs::Input_CT_Form>(s); }},
-        {"Input_TI_Form", [](engine::OperationState &s) { return std::make_unique<dialogs::Input_TI_Form>(s); }},
+        {"Input_ID_Form", [] { return std::make_unique<dialogs::Input_ID_Form>(); }},
+        {"Input_BD_Form", [] { return std::make_unique<dialogs::Input_BD_Form>(); }},
+        {"Input_PR_Form", [] { return std::make_unique<dialogs::Input_PR_Form>(); }},
+        {"Input_CT_Form", [] { return std::make_unique<dialogs::Input_CT_Form>(); }},
+        {"Input_TI_Form", [] { return std::make_unique<dialogs::Input_TI_Form>(); }},
         {"Input_TA_Form",
-         [](engine::OperationState &s) { return std::make_unique<dialogs::Input_TA_Form>(s, QStringLiteral("Morel Serial")); }},
+         [] { return std::make_unique<dialogs::Input_TA_Form>(QStringLiteral("Morel Serial")); }},
     };
     return table;
 }
@@ -61,8 +60,7 @@ int main(int argc, char *argv[])
     if (!ok || seconds < 1 || seconds > 600)
         return usage();
 
-    engine::OperationState state;
-    const std::unique_ptr<QWidget> window = found->second(state);
+    const std::unique_ptr<QWidget> window = found->second();
     window->move(0, 0);
     window->show();
     window->raise();

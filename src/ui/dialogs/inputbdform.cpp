@@ -8,8 +8,8 @@
 
 namespace dialogs {
 
-Input_BD_Form::Input_BD_Form(engine::OperationState &state, QWidget *parent)
-    : InputDialog(state, QStringLiteral("Input_BD_Form"), 5700, 1980, parent)
+Input_BD_Form::Input_BD_Form(QWidget *parent)
+    : InputDialog(QStringLiteral("Input_BD_Form"), 5700, 1980, parent)
 {
     Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral("Please input the chosen baudrate : "), 360, 420, 3480, 285);
     No_Command = makeButton(QStringLiteral("No_Command"), QStringLiteral("Cancel"), 3105, 1200, 1335, 435);
@@ -29,7 +29,7 @@ Input_BD_Form::Input_BD_Form(engine::OperationState &state, QWidget *parent)
 
 void Input_BD_Form::OK_Command_Click()
 {
-    m_state.DialogValue1 = Combo1->currentText().toStdString();
+    m_answer.value1 = Combo1->currentText().toStdString();
     confirm();
 }
 

@@ -8,8 +8,8 @@
 
 namespace dialogs {
 
-Input_CT_Form::Input_CT_Form(engine::OperationState &state, QWidget *parent)
-    : InputDialog(state, QStringLiteral("Input_CT_Form"), 5880, 2460, parent)
+Input_CT_Form::Input_CT_Form(QWidget *parent)
+    : InputDialog(QStringLiteral("Input_CT_Form"), 5880, 2460, parent)
 {
     Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral("Please input the chosen CT1 data  :"), 360, 420, 3660, 285);
     Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("Please input the chosen CT2 data  :"), 360, 900, 3660, 285);
@@ -32,8 +32,8 @@ Input_CT_Form::Input_CT_Form(engine::OperationState &state, QWidget *parent)
 
 void Input_CT_Form::OK_Command_Click()
 {
-    m_state.DialogValue1 = Input1_Text->text().toStdString();
-    m_state.DialogValue2 = Input2_Text->text().toStdString();
+    m_answer.value1 = Input1_Text->text().toStdString();
+    m_answer.value2 = Input2_Text->text().toStdString();
     confirm();
 }
 

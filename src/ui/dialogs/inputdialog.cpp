@@ -16,11 +16,9 @@
 
 namespace dialogs {
 
-InputDialog::InputDialog(engine::OperationState &state, const QString &objectName, int widthTwips, int heightTwips,
-                         QWidget *parent)
+InputDialog::InputDialog(const QString &objectName, int widthTwips, int heightTwips, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint)
-    , m_state(state)
 {
     setObjectName(objectName);
     setWindowTitle(title());
@@ -69,13 +67,13 @@ QLineEdit *InputDialog::makeTextBox(const QString &objectName, const QString &te
 
 void InputDialog::confirm()
 {
-    m_state.DialogResult = engine::DialogConfirmed;
+    m_answer.result = engine::DialogConfirmed;
     done(QDialog::Accepted);
 }
 
 void InputDialog::cancel()
 {
-    m_state.DialogResult = engine::DialogCancelled;
+    m_answer.result = engine::DialogCancelled;
     done(QDialog::Rejected);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/state.h"
+#include "engine/dialoganswer.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -16,7 +16,7 @@ class QLineEdit;
 namespace dialogs {
 
 // What every parameter dialog shares: the fixed window titled "Input Data",
-// its answer through DialogResult, and buttons that neither Enter nor Escape press.
+// the answer it hands back, and buttons that Enter presses only when focused.
 class InputDialog : public QDialog
 {
 public:
@@ -26,9 +26,12 @@ public:
     // Opens with the caret after the text of each box, nothing selected.
     void setVisible(bool visible) override;
 
+    // What the dialog answered: confirmed with its values, cancelled, or
+    // nothing when closed by its title bar.
+    const engine::DialogAnswer &answer() const { return m_answer; }
+
 protected:
-    InputDialog(engine::OperationState &state, const QString &objectName, int widthTwips, int heightTwips,
-                QWidget *parent);
+    InputDialog(const QString &objectName, int widthTwips, int heightTwips, QWidget *parent);
 
     QLabel *makeLabel(const QString &objectName, const QString &caption, int left, int top, int width, int height);
     // A note label, drawn in red.
@@ -37,7 +40,7 @@ protected:
                             int height);
     QLineEdit *makeTextBox(const QString &objectName, const QString &text, int left, int top, int width, int height);
 
-    // Answer 1 (the outputs are already stored) and close.
+    // Answer 1 (the values are already in m_answer) and close.
     void confirm();
     // Answer 2 and close; the title-bar close answers nothing.
     void cancel();
@@ -52,7 +55,7 @@ protected:
     // takingFocus is the widget that had just taken the focus when the check began.
     void focusCheckShowedMessage(Qt::FocusReason reason, QWidget *takingFocus);
 
-    engine::OperationState &m_state;
+    engine::DialogAnswer m_answer;
 
 private:
     QPointer<QPushButton> m_interruptedButton;

@@ -8,8 +8,8 @@
 
 namespace dialogs {
 
-Input_ID_Form::Input_ID_Form(engine::OperationState &state, QWidget *parent)
-    : InputDialog(state, QStringLiteral("Input_ID_Form"), 6060, 2400, parent)
+Input_ID_Form::Input_ID_Form(QWidget *parent)
+    : InputDialog(QStringLiteral("Input_ID_Form"), 6060, 2400, parent)
 {
     Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral("Please input the chosen meter address  :"), 360, 420, 3960, 285);
     Input_Text = makeTextBox(QStringLiteral("Input_Text"), QStringLiteral("1"), 4440, 390, 1260, 345);
@@ -30,7 +30,7 @@ Input_ID_Form::Input_ID_Form(engine::OperationState &state, QWidget *parent)
 
 void Input_ID_Form::OK_Command_Click()
 {
-    m_state.DialogValue1 = Input_Text->text().toStdString();
+    m_answer.value1 = Input_Text->text().toStdString();
     confirm();
 }
 

@@ -12,7 +12,7 @@ namespace dialogs {
 class Input_ID_Form final : public InputDialog
 {
 public:
-    explicit Input_ID_Form(engine::OperationState &state, QWidget *parent = nullptr);
+    explicit Input_ID_Form(QWidget *parent = nullptr);
 
 private:
     void OK_Command_Click();

@@ -8,8 +8,8 @@
 
 namespace dialogs {
 
-Input_PR_Form::Input_PR_Form(engine::OperationState &state, QWidget *parent)
-    : InputDialog(state, QStringLiteral("Input_PR_Form"), 5700, 2460, parent)
+Input_PR_Form::Input_PR_Form(QWidget *parent)
+    : InputDialog(QStringLiteral("Input_PR_Form"), 5700, 2460, parent)
 {
     Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral("Please input the chosen parity : "), 360, 420, 3480, 285);
     Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("Please input the chosen stop bit : "), 360, 900, 3480, 285);
@@ -46,8 +46,8 @@ void Input_PR_Form::Combo2_Click()
 
 void Input_PR_Form::OK_Command_Click()
 {
-    m_state.DialogValue1 = Combo1->currentText().toStdString();
-    m_state.DialogValue2 = Combo2->currentText().toStdString();
+    m_answer.value1 = Combo1->currentText().toStdString();
+    m_answer.value2 = Combo2->currentText().toStdString();
     confirm();
 }
 

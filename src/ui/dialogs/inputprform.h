@@ -13,7 +13,7 @@ namespace dialogs {
 class Input_PR_Form final : public InputDialog
 {
 public:
-    explicit Input_PR_Form(engine::OperationState &state, QWidget *parent = nullptr);
+    explicit Input_PR_Form(QWidget *parent = nullptr);
 
 private:
     void Combo1_Click();

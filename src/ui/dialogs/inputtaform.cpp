@@ -46,8 +46,8 @@ void showError(const std::string &message)
 
 } // namespace
 
-Input_TA_Form::Input_TA_Form(engine::OperationState &state, const QString &meterType, QWidget *parent)
-    : InputDialog(state, QStringLiteral("Input_TA_Form"), 7560, 3720, parent)
+Input_TA_Form::Input_TA_Form(const QString &meterType, QWidget *parent)
+    : InputDialog(QStringLiteral("Input_TA_Form"), 7560, 3720, parent)
 {
     QStringList choices;
     for (const auto choice : catalogue::TariffChoices(meterType.toStdString()))
@@ -175,16 +175,12 @@ void Input_TA_Form::OK_Command_Click()
     for (std::size_t i = 0; i < times.size(); ++i)
         times[i] = Tariff_Text[i]->text().toStdString();
     const auto result =
-        engine::ConfirmTariffSchedule(tariffTexts(), times, m_timeErrorFlags, m_tariffErrorFlags, m_state.TariffData);
+        engine::ConfirmTariffSchedule(tariffTexts(), times, m_timeErrorFlags, m_tariffErrorFlags);
     if (!result.accepted) {
         showError(result.message);
         return;
     }
-    m_state.TariffData = result.data;
-    m_state.TariffSummaryT1 = result.summaries[0];
-    m_state.TariffSummaryT2 = result.summaries[1];
-    m_state.TariffSummaryT3 = result.summaries[2];
-    m_state.TariffSummaryT4 = result.summaries[3];
+    m_answer = engine::ConfirmedTariff(result);
     confirm();
 }
 

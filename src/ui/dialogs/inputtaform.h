@@ -20,7 +20,7 @@ class Input_TA_Form final : public InputDialog
 {
 public:
     // meterType decides whether the tariff lists offer T3 and T4.
-    Input_TA_Form(engine::OperationState &state, const QString &meterType, QWidget *parent = nullptr);
+    explicit Input_TA_Form(const QString &meterType, QWidget *parent = nullptr);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

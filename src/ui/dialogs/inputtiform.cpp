@@ -10,8 +10,8 @@
 
 namespace dialogs {
 
-Input_TI_Form::Input_TI_Form(engine::OperationState &state, QWidget *parent, const QDateTime &now)
-    : InputDialog(state, QStringLiteral("Input_TI_Form"), 6360, 2460, parent)
+Input_TI_Form::Input_TI_Form(QWidget *parent, const QDateTime &now)
+    : InputDialog(QStringLiteral("Input_TI_Form"), 6360, 2460, parent)
 {
     const QDateTime moment = now.isValid() ? now : QDateTime::currentDateTime();
     const QDate date = moment.date();
@@ -45,14 +45,13 @@ void Input_TI_Form::OK_Command_Click()
     const QString date = Date_Text->text();
     const QString time = Time_Text->text();
     const auto entry = engine::CheckTimeEntry(date.toStdString(), time.toStdString());
-    // Each confirmation clears the bytes and fills them as far as the checks get.
-    m_state.TimeData = entry.timeData;
     if (!entry.accepted) {
+        // Each confirmation clears the bytes and fills them as far as the checks get.
+        m_answer.timeData = entry.timeData;
         messages::ShowMessage(ui::qtext(entry.message), messages::IconError, QStringLiteral("ERROR"));
         return;
     }
-    m_state.SetDateText = date.toStdString();
-    m_state.SetTimeText = time.toStdString();
+    m_answer = engine::ConfirmedTime(entry.timeData, date.toStdString(), time.toStdString());
     confirm();
 }
 

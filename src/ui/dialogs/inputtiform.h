@@ -16,7 +16,7 @@ class Input_TI_Form final : public InputDialog
 {
 public:
     // now: the moment to offer; an invalid one means the local clock.
-    explicit Input_TI_Form(engine::OperationState &state, QWidget *parent = nullptr, const QDateTime &now = QDateTime());
+    explicit Input_TI_Form(QWidget *parent = nullptr, const QDateTime &now = QDateTime());
 
 private:
     void OK_Command_Click();

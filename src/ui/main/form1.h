@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <span>
 
 class QCheckBox;
 class QComboBox;
@@ -72,6 +73,7 @@ public:
     void Find_Code(const QString &meter_s, const QString &code_s);
 
     engine::OperationState &state() { return m_state; }
+    const engine::ReplyLine &replyLine() const { return m_replyLine; }
     const history::HistoryLog &historyLog() const { return m_history; }
     History_Form *historyForm() const { return m_historyForm; }
 
@@ -113,8 +115,8 @@ private:
 
     bool askParameter(const QString &meter, const QString &command, int &parameterCode);
     void appendTrace(const std::string &text);
-    void appendReplyTrace();
-    void reportAccepted();
+    void appendReplyTrace(std::span<const std::uint8_t> reply);
+    void reportAccepted(std::span<const std::uint8_t> reply);
     void reportRejected();
     void reportCommunicationError();
     void AppendHistoryEntry(const QString &outcome);

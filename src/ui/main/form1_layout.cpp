@@ -84,7 +84,7 @@ Form1::Form1(serial::SerialLine &port, Form1Options options, QWidget *parent)
     if (m_options.parameterDialogs) {
         m_dialogs = m_options.parameterDialogs;
     } else {
-        m_ownDialogs = std::make_unique<dialogs::ModalParameterDialogs>(m_state, this);
+        m_ownDialogs = std::make_unique<dialogs::ModalParameterDialogs>(this);
         m_dialogs = m_ownDialogs.get();
     }
     buildControls();

@@ -3,6 +3,7 @@
 #include "catalogue/catalogue.h"
 #include "codec/trace.h"
 #include "engine/numbertext.h"
+#include "engine/dialoganswer.h"
 #include "engine/parameters.h"
 #include "engine/requestframe.h"
 #include "engine/resulttexts.h"
@@ -43,7 +44,7 @@ bool Form1::askParameter(const QString &meter, const QString &commandText, int &
     const bool checkedValue = catalogue::CheckedValueCount(commandName) > 0;
     for (;;) {
         m_state.DialogResult = engine::DialogNone;
-        m_dialogs->ask(commandName, meterName);
+        engine::StoreDialogAnswer(m_state, m_dialogs->ask(commandName, meterName));
         if (m_state.DialogResult != engine::DialogConfirmed)
             return false; // cancelled or closed: nothing is sent
         if (!checkedValue)
@@ -106,7 +107,7 @@ void Form1::Send_command_Click()
         return;
     }
 
-    m_replyLine.requestSent(m_state, {meter.toStdString(), commandText.toStdString(), m_state.ReplyCode});
+    m_replyLine.requestSent({meter.toStdString(), commandText.toStdString(), m_state.ReplyCode, m_state.RequestAddress});
     Timer1->stop();
     Timer2->start();
     Send_command->setEnabled(false);
@@ -119,7 +120,7 @@ void Form1::ReceiveEvent()
     if (chunk.isEmpty())
         return;
     const auto *first = reinterpret_cast<const std::uint8_t *>(chunk.constData());
-    switch (m_replyLine.received(m_state, {first, static_cast<std::size_t>(chunk.size())})) {
+    switch (m_replyLine.received({first, static_cast<std::size_t>(chunk.size())})) {
     case engine::ReplyLine::Chunk::Stored:
         Timer1->start(); // 50 ms of silence from now ends the reply
         break;
@@ -140,48 +141,44 @@ void Form1::reportCommunicationError()
                 messages::IconError, {});
 }
 
-void Form1::appendReplyTrace()
+void Form1::appendReplyTrace(std::span<const std::uint8_t> reply)
 {
-    const int count = m_state.RxCount;
-    appendTrace(Hex_Opt->isChecked() ? codec::AppendTraceHex(m_state.RxBuffer, count, codec::TraceReceive)
-                                     : codec::AppendTraceDecimal(m_state.RxBuffer, count, codec::TraceReceive));
+    const int count = static_cast<int>(reply.size());
+    appendTrace(Hex_Opt->isChecked() ? codec::AppendTraceHex(reply, count, codec::TraceReceive)
+                                     : codec::AppendTraceDecimal(reply, count, codec::TraceReceive));
 }
 
 void Form1::ReplyTimerTick()
 {
     Timer1->stop();
     Timer2->stop();
-    const auto verdict = m_replyLine.silence(m_state);
-    if (verdict == engine::ReplyLine::Verdict::Stray)
+    const auto judged = m_replyLine.silence();
+    if (judged.verdict == engine::ReplyLine::Verdict::Stray)
         return;
-    appendReplyTrace();
-    if (verdict == engine::ReplyLine::Verdict::Accepted)
-        reportAccepted();
+    appendReplyTrace(judged.reply);
+    if (judged.verdict == engine::ReplyLine::Verdict::Accepted)
+        reportAccepted(judged.reply);
     else
         reportRejected();
 }
 
-void Form1::reportAccepted()
+void Form1::reportAccepted(std::span<const std::uint8_t> reply)
 {
     const auto &operation = m_replyLine.operation();
-    m_state.AwaitingReply = 0;
     Label6->setText(SuccessStatus);
     Shape1->setFillColor(IndicatorGreen);
     ++m_state.SuccessCount;
     Success_Label->setText(QString::number(m_state.SuccessCount));
 
-    const auto report = engine::ResultTexts(m_state, operation.meterType, operation.command);
+    const auto report = engine::ResultTexts(m_state, reply, operation.meterType, operation.command);
     ShowMessage(qtext(report.message), messages::IconInformation, QStringLiteral("Success"));
     // Written once the operator has closed the box, with the time of that moment.
     AppendHistoryEntry(QStringLiteral(" operation success.") + qtext(report.detail));
     enableConfirm(true);
-    m_state.RxCount = 0;
 }
 
 void Form1::reportRejected()
 {
-    m_state.RxCount = 0;
-    m_state.AwaitingReply = 0;
     Label6->setText(FailStatus);
     Shape1->setFillColor(IndicatorRed);
     AppendHistoryEntry(QStringLiteral(" operation Fail! The response data error."));
@@ -196,7 +193,7 @@ void Form1::TimeoutTick()
 {
     Timer2->stop();
     Send_command->setEnabled(true);
-    m_replyLine.timedOut(m_state);
+    m_replyLine.timedOut();
     Label6->setText(FailStatus);
     Shape1->setFillColor(IndicatorRed);
     AppendHistoryEntry(QStringLiteral(" operation Fail! Response timeout."));
@@ -205,7 +202,7 @@ void Form1::TimeoutTick()
     Err_Label->setText(QString::number(m_state.FailCount));
     ShowMessage(QStringLiteral("Fail! Response timeout, please re-operation!"), messages::IconError,
                 QStringLiteral("Fail"));
-    enableConfirm(false);
+    // "Confirm" came back before the box; nothing during the box takes it again.
     // What is still waiting in the port belongs to no request any more.
     m_port.discardInput();
 }

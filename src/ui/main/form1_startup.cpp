@@ -40,8 +40,7 @@ void Form1::Form_Load()
         timer->stop();
     }
 
-    m_state.RxCount = 0;
-    m_state.AwaitingReply = 0;
+    m_replyLine.reset();
     m_state.SuccessCount = 0;
     m_state.FailCount = 0;
     Com_Click_B = 0;
@@ -99,6 +98,9 @@ void Form1::runCheckHistorySize()
                                    "when it's more than 2MB.Please save it in time."),
                     messages::IconWarning, QStringLiteral("NOTE"));
         break;
+    // A log that should have gone but could not be deleted ends the start-up
+    // check silently, as any failure of the check does.
+    case history::SizeCheck::Undeletable:
     case history::SizeCheck::Missing:
     case history::SizeCheck::Fine:
         break;
