@@ -100,6 +100,8 @@ def reply_judgement(c):
     c.write("replyjudgement", "exception", bytes([0, 0, 1, 0]) + with_crc(bytes.fromhex("018402")))
     c.write("replyjudgement", "other-slave", bytes([0, 0, 2, 0]) + c.reply("Tarvik CT", "Read Energy", 1))
     c.write("replyjudgement", "crc-high-first", bytes([0, 0, 1, 0]) + bytes.fromhex("010404449A522B24B2"))
+    c.write("replyjudgement", "read-cut-after-function", bytes([0, 0, 1, 0]) + bytes.fromhex("0104"))
+    c.write("replyjudgement", "read-without-registers", bytes([0, 0, 1, 0]) + with_crc(bytes.fromhex("010400")))
     c.write("replyjudgement", "crc-fixed-three-registers", bytes([0, 0, 1, 1]) + bytes.fromhex("0104060000 3F800000 0000"))
 
 
