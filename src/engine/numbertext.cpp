@@ -1,37 +1,47 @@
 #include "engine/numbertext.h"
 
+#include <charconv>
 #include <cmath>
+#include <string>
 
 namespace engine {
 
 double LeadingNumber(std::string_view text)
 {
-    double sign = 1.0;
-    double value = 0.0;
-    double scale = 0.0; // 0 before the decimal point, then 0.1, 0.01, ...
-    bool seenSign = false;
+    // Gather the number's characters without the blanks, then read them in one
+    // go: a fraction of any length is read to the nearest double, and its
+    // digits never spill into the whole part.
+    std::string number;
+    bool seenPoint = false;
     bool seenDigit = false;
     for (const char c : text) {
         if (c == ' ' || c == '\t')
             continue;
-        if ((c == '+' || c == '-') && !seenSign && !seenDigit && scale == 0.0) {
-            seenSign = true;
-            sign = c == '-' ? -1.0 : 1.0;
+        if ((c == '+' || c == '-') && number.empty()) {
+            number += c;
         } else if (c >= '0' && c <= '9') {
             seenDigit = true;
-            if (scale == 0.0) {
-                value = value * 10.0 + (c - '0');
-            } else {
-                value += (c - '0') * scale;
-                scale /= 10.0;
-            }
-        } else if (c == '.' && scale == 0.0) {
-            scale = 0.1;
+            number += c;
+        } else if (c == '.' && !seenPoint) {
+            seenPoint = true;
+            number += c;
         } else {
             break;
         }
     }
-    return sign * value;
+    if (!seenDigit)
+        return 0.0;
+    const bool negative = number.front() == '-';
+    const std::size_t start = (number.front() == '-' || number.front() == '+') ? 1 : 0;
+    double value = 0.0;
+    const auto result = std::from_chars(number.data() + start, number.data() + number.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Too large, or too small to tell from 0.
+        const auto point = number.find('.');
+        const auto whole = std::string_view(number).substr(start, point == std::string::npos ? point : point - start);
+        value = whole.find_first_not_of('0') == std::string_view::npos ? 0.0 : HUGE_VAL;
+    }
+    return negative ? -value : value;
 }
 
 double RoundHalfEven(double value)

@@ -89,6 +89,13 @@ void TestParameters::verdicts_data()
     no("Morel-K", "Modify Meter Address", "248", "", AddressRange);
     no("Tarvik CT", "Modify Meter Address", "247.5", "", AddressRange);
     no("Tarvik CT", "Modify Meter Address", "99999", "", AddressRange);
+    // A fraction of any length stays a fraction: its digits never join the whole part.
+    const std::string zeros(330, '0');
+    const std::string longOne = "1." + zeros;
+    const std::string longFive = "0." + zeros + "5";
+    QTest::newRow("address 1.000... (330 zeros) -> 1") << "Tarvik CT" << "Modify Meter Address" << QString::fromStdString(longOne)
+                                                     << "" << 1 << "";
+    QTest::newRow("CT2 0.000...5 refused") << "Morel-K" << "Set CT" << "100" << QString::fromStdString(longFive) << -1 << BadCt2;
 }
 
 void TestParameters::verdicts()

@@ -7,13 +7,14 @@
 #include "engine/state.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 
 // The fuzz targets' only contact with ReplyLine, OperationState, AcceptParameter
-// and ResultTexts, whose shapes are changing: when they change, adapt this file.
+// and ResultTexts: when their shapes change, this file is the one to adapt.
 namespace fuzz {
 
 inline constexpr int ReplyBufferSize = engine::RxBufferSize;
@@ -45,12 +46,13 @@ struct Report {
 inline Report ReportOf(std::string_view meterType, std::string_view command, std::span<const std::uint8_t> reply,
                        std::uint8_t filler)
 {
-    engine::OperationState state;
-    state.RxBuffer.fill(filler);
-    const auto n = std::min<std::size_t>(reply.size(), state.RxBuffer.size());
-    std::copy_n(reply.begin(), n, state.RxBuffer.begin());
-    state.RxCount = static_cast<std::int16_t>(n);
-    return {engine::ResultTexts(state, meterType, command).message, engine::EnergyText(state, meterType)};
+    std::array<std::uint8_t, ReplyBufferSize> buffer;
+    buffer.fill(filler);
+    const auto n = std::min<std::size_t>(reply.size(), buffer.size());
+    std::copy_n(reply.begin(), n, buffer.begin());
+    const auto gathered = std::span<const std::uint8_t>(buffer).first(n);
+    const engine::OperationState recorded;
+    return {engine::ResultTexts(recorded, gathered, meterType, command).message, engine::EnergyText(gathered, meterType)};
 }
 
 // One reply line as the window drives it: requests, receive events, silences and time-outs.
@@ -62,23 +64,21 @@ public:
     void send(std::string_view meterType, std::string_view command, std::uint8_t address)
     {
         const auto codes = catalogue::Find_Code(meterType, command);
-        m_state.ReplyCode = codes ? std::string(codes->reply) : std::string();
-        m_state.RequestAddress = address;
-        m_line.requestSent(m_state, {std::string(meterType), std::string(command), m_state.ReplyCode});
+        m_line.requestSent({std::string(meterType), std::string(command),
+                            codes ? std::string(codes->reply) : std::string(), address});
     }
-    Chunk receive(std::span<const std::uint8_t> bytes) { return m_line.received(m_state, bytes); }
-    Verdict silence() { return m_line.silence(m_state); }
-    void timeOut() { m_line.timedOut(m_state); }
+    Chunk receive(std::span<const std::uint8_t> bytes) { return m_line.received(bytes); }
+    Verdict silence() { return m_line.silence().verdict; }
+    void timeOut() { m_line.timedOut(); }
 
-    bool awaiting() const { return m_state.AwaitingReply == 1; }
-    int rxCount() const { return m_state.RxCount; }
-    // The whole reply buffer; its first rxCount() bytes are the reply gathered so far.
-    std::span<const std::uint8_t> buffer() const { return m_state.RxBuffer; }
-    std::uint8_t requestAddress() const { return m_state.RequestAddress; }
+    bool awaiting() const { return m_line.awaitingReply(); }
+    int rxCount() const { return static_cast<int>(m_line.gathered().size()); }
+    // The reply gathered so far.
+    std::span<const std::uint8_t> buffer() const { return m_line.gathered(); }
+    std::uint8_t requestAddress() const { return m_line.operation().requestAddress; }
     const std::string& replyCode() const { return m_line.operation().replyCode; }
 
 private:
-    engine::OperationState m_state;
     engine::ReplyLine m_line;
 };
 

@@ -11,7 +11,7 @@
 #include "codec/crc16.h"
 #include "codec/hexcode.h"
 #include "engine/replyvalidation.h"
-#include "linesettings.h"
+#include "engine/linesettings.h"
 #include "requestframer.h"
 #include "simmeter.h"
 
@@ -129,9 +129,12 @@ Line lineUp(std::uint8_t settingsChoice)
     static std::map<int, Line> made;
     sim::LineSettings settings;
     settings.baud = Speeds[settingsChoice % Speeds.size()];
-    settings.parity = static_cast<sim::Parity>((settingsChoice >> 3) % 3);
-    settings.stopBits = 1 + ((settingsChoice >> 5) & 1);
-    const int key = settings.baud * 10 + static_cast<int>(settings.parity) * 3 + settings.stopBits;
+    constexpr std::array<sim::Parity, 3> Parities = {sim::Parity::None, sim::Parity::Even, sim::Parity::Odd};
+    const int parity = (settingsChoice >> 3) % 3;
+    const int twoStops = (settingsChoice >> 5) & 1;
+    settings.parity = Parities[static_cast<std::size_t>(parity)];
+    settings.stopBits = twoStops ? sim::StopBits::Two : sim::StopBits::One;
+    const int key = settings.baud * 10 + parity * 3 + 1 + twoStops;
     if (const auto it = made.find(key); it != made.end())
         return it->second;
     Line line{settings, {}};
@@ -159,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto takeDropped = [&] { accounted += framer.takeDropped().size(); };
     // As the simulator's loop: a silence deadline that passes before the next bytes ends the frame.
     const auto silenceUntil = [&](sim::Clock::time_point until) {
-        const auto ct = sim::CharacterTime(line.settings);
+        const auto ct = engine::CharacterTime(line.settings);
         if (const auto deadline = framer.silenceDeadline(ct); deadline && *deadline <= until) {
             if (const auto frame = framer.takeAtSilence(*deadline, ct)) {
                 Require(!frame->byLength, "a frame cut at a silence claims its length");
@@ -171,7 +174,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
 
     while (!in.empty()) {
-        const auto gap = sim::CharacterTime(line.settings) * in.byte() / 8;
+        const auto gap = engine::CharacterTime(line.settings) * in.byte() / 8;
         const auto chunk = in.take(in.byte() % 64);
         silenceUntil(now + gap);
         now += gap;
@@ -185,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         takeDropped();
     }
     silenceUntil(now + std::chrono::seconds(10));
-    Require(!framer.silenceDeadline(sim::CharacterTime(line.settings)), "bytes still pending after a long silence");
+    Require(!framer.silenceDeadline(engine::CharacterTime(line.settings)), "bytes still pending after a long silence");
     Require(pushed == accounted, "bytes were lost or doubled between the line and the frames");
     return 0;
 }
