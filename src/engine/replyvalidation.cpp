@@ -3,6 +3,8 @@
 #include "codec/crc16.h"
 #include "codec/hexcode.h"
 
+#include <cstdio>
+
 namespace engine {
 
 namespace {
@@ -12,6 +14,7 @@ namespace {
 constexpr int MinimumEcho = 8;       // address, function, register, count, CRC
 constexpr int MinimumReadReply = 9;  // address, function, byte count, two registers, CRC
 constexpr int ReadReplyOverhead = 5; // address, function, byte count, CRC
+constexpr int ExceptionLength = 5;   // address, function | 0x80, code, CRC
 
 bool echoMatches(std::span<const std::uint8_t> rx, std::string_view replyCode)
 {
@@ -24,36 +27,89 @@ bool echoMatches(std::span<const std::uint8_t> rx, std::string_view replyCode)
     return true;
 }
 
+bool crcRight(std::span<const std::uint8_t> frame)
+{
+    const auto n = static_cast<int>(frame.size());
+    const auto crc = codec::ComputeCrc16(frame, n - 2);
+    return frame[static_cast<std::size_t>(n - 2)] == (crc & 0xFF) && frame[static_cast<std::size_t>(n - 1)] == ((crc >> 8) & 0xFF);
+}
+
 } // namespace
 
-bool ValidateReply(std::span<const std::uint8_t> rx, int rxCount, std::uint8_t requestAddress,
-                   std::string_view replyCode)
+ReplyCheck CheckReply(std::span<const std::uint8_t> rx, int rxCount, std::uint8_t requestAddress,
+                      std::string_view replyCode)
 {
     if (rxCount < 2 || static_cast<std::size_t>(rxCount) > rx.size())
-        return false;
+        return ReplyCheck::TooShort;
     rx = rx.first(static_cast<std::size_t>(rxCount));
     if (rx[0] != requestAddress)
-        return false;
+        return ReplyCheck::WrongAddress;
 
     switch (rx[1]) {
     case 0x10:
-        if (rxCount < MinimumEcho || !echoMatches(rx, replyCode))
-            return false;
+        if (rxCount < MinimumEcho)
+            return ReplyCheck::TooShort;
+        if (!echoMatches(rx, replyCode))
+            return ReplyCheck::EchoMismatch;
         break;
     case 0x03:
     case 0x04:
         // The energy is read from the four bytes before the CRC, so a read
         // reply must carry at least the two registers that were asked for.
-        if (rxCount < MinimumReadReply || rx[2] != rxCount - ReadReplyOverhead)
-            return false;
+        if (rxCount < MinimumReadReply)
+            return ReplyCheck::TooShort;
+        if (rx[2] != rxCount - ReadReplyOverhead)
+            return ReplyCheck::WrongLength;
         break;
     default:
-        return false; // exception replies included
+        return (rx[1] & 0x80) ? ReplyCheck::Exception : ReplyCheck::WrongFunction;
     }
+    return crcRight(rx) ? ReplyCheck::Accepted : ReplyCheck::BadCrc;
+}
 
-    const auto crc = codec::ComputeCrc16(rx, rxCount - 2);
-    return rx[static_cast<std::size_t>(rxCount - 2)] == (crc & 0xFF)
-           && rx[static_cast<std::size_t>(rxCount - 1)] == ((crc >> 8) & 0xFF);
+bool ValidateReply(std::span<const std::uint8_t> rx, int rxCount, std::uint8_t requestAddress,
+                   std::string_view replyCode)
+{
+    return CheckReply(rx, rxCount, requestAddress, replyCode) == ReplyCheck::Accepted;
+}
+
+std::string ExceptionText(std::uint8_t code)
+{
+    const char *name = "Unknown Exception";
+    switch (code) {
+    case 0x01: name = "Illegal Function"; break;
+    case 0x02: name = "Illegal Data Address"; break;
+    case 0x03: name = "Illegal Data Value"; break;
+    case 0x04: name = "Slave Device Failure"; break;
+    case 0x05: name = "Acknowledge"; break;
+    case 0x06: name = "Slave Device Busy"; break;
+    case 0x08: name = "Memory Parity Error"; break;
+    case 0x0A: name = "Gateway Path Unavailable"; break;
+    case 0x0B: name = "Gateway Target Device Failed to Respond"; break;
+    default: break;
+    }
+    char text[80];
+    std::snprintf(text, sizeof text, "exception %02X (%s)", code, name);
+    return text;
+}
+
+std::string RejectionText(std::span<const std::uint8_t> reply, std::uint8_t requestAddress, std::string_view replyCode)
+{
+    const int count = static_cast<int>(reply.size());
+    switch (CheckReply(reply, count, requestAddress, replyCode)) {
+    case ReplyCheck::Accepted: return "accepted";
+    case ReplyCheck::TooShort: return "too short";
+    case ReplyCheck::WrongAddress: return "wrong address " + std::to_string(reply[0]);
+    case ReplyCheck::Exception:
+        if (count == ExceptionLength && crcRight(reply))
+            return ExceptionText(reply[2]);
+        return count < ExceptionLength ? "too short" : "bad CRC";
+    case ReplyCheck::WrongFunction: return "unexpected function code " + codec::HexText(reply.subspan(1, 1));
+    case ReplyCheck::EchoMismatch: return "the echo does not match the request";
+    case ReplyCheck::WrongLength: return "byte count does not match the length";
+    case ReplyCheck::BadCrc: return "bad CRC";
+    }
+    return "rejected";
 }
 
 } // namespace engine

@@ -30,6 +30,12 @@ struct FileStamp {
     friend bool operator==(const FileStamp &, const FileStamp &) = default;
 };
 
+// The outcome texts that end an entry line; a success's is followed by the
+// command's detail text.
+inline const QString SuccessOutcome = QStringLiteral(" operation success.");
+inline const QString DataErrorOutcome = QStringLiteral(" operation Fail! The response data error.");
+inline const QString TimeoutOutcome = QStringLiteral(" operation Fail! Response timeout.");
+
 // One entry line: "yyyy-mm-dd hh:mm:ss : M meter C" + outcome, CR LF ended.
 QByteArray EntryLine(const QDateTime &when, const QString &meterType, const QString &command, const QString &outcome);
 

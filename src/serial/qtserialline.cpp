@@ -2,6 +2,11 @@
 
 #include <QMetaObject>
 
+#if defined(Q_OS_LINUX)
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#endif
+
 namespace serial {
 
 namespace {
@@ -182,6 +187,17 @@ void QtSerialLine::discardInput()
     // What the driver holds and what QSerialPort has already buffered.
     m_port.clear(QSerialPort::Input);
     m_port.readAll();
+}
+
+bool QtSerialLine::pacedByLine() const
+{
+#if defined(Q_OS_LINUX)
+    // Slaves of the Unix 98 pseudo-terminals have majors 136 to 143.
+    struct stat info{};
+    if (isOpen() && ::fstat(static_cast<int>(m_port.handle()), &info) == 0 && S_ISCHR(info.st_mode))
+        return !(major(info.st_rdev) >= 136 && major(info.st_rdev) <= 143);
+#endif
+    return true;
 }
 
 bool QtSerialLine::pushSettings(const LineSettings &settings)

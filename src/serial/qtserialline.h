@@ -30,6 +30,8 @@ public:
     PortError write(const QByteArray &bytes) override;
     QByteArray readAll() override;
     void discardInput() override;
+    // A pseudo-terminal has no UART: what is written is there at once.
+    bool pacedByLine() const override;
 
     // The settings the port runs with while open, or gets at the next open.
     engine::LineSettings settings() const { return m_settings; }

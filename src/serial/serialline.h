@@ -55,6 +55,10 @@ public:
     // Throws away everything received so far, in the driver too.
     virtual void discardInput() = 0;
 
+    // Whether what is written takes its line time on this line before the far
+    // end has it (a UART does; a pseudo-terminal hands it over at once).
+    virtual bool pacedByLine() const { return true; }
+
 signals:
     // Data received: at least one byte is waiting. Delivered on the UI thread.
     void received();

@@ -36,11 +36,12 @@ def long_registers(value):
 
 
 def input_block(args):
-    return {
+    block = {
         0x0156: single_registers(args.energy),
         0x0048: single_registers(args.import_energy),
         0x004A: single_registers(args.export_energy),
     }
+    return {a: v for a, v in block.items() if a not in args.without}
 
 
 def holding_block(args):
@@ -118,6 +119,8 @@ def main():
     parser.add_argument("--scaled", type=int, default=0, help="total energy, scaled integer")
     parser.add_argument("--import-energy", type=float, default=0.0)
     parser.add_argument("--export-energy", type=float, default=0.0)
+    parser.add_argument("--without", type=lambda text: int(text, 0), action="append", default=[],
+                        help="an input register the meter lacks (repeatable)")
     args = parser.parse_args()
     try:
         return asyncio.run(serve(args))

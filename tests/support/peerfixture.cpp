@@ -99,15 +99,17 @@ bool PeerFixture::start(const PeerMeter &meter)
     const auto single = [](float value) { return QString::number(value, 'g', 9); };
     m_peer.setProcessChannelMode(QProcess::SeparateChannels);
     m_peer.setReadChannel(QProcess::StandardOutput);
-    m_peer.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral(QUORVANE_PEER_SCRIPT),
-                  QStringLiteral("--port"), m_line.farPath(),
-                  QStringLiteral("--state"), m_statePath,
-                  QStringLiteral("--slave"), QString::number(meter.slaveId),
-                  QStringLiteral("--energy"), single(meter.energy),
-                  QStringLiteral("--scaled"), QString::number(meter.scaledEnergy),
-                  QStringLiteral("--import-energy"), single(meter.importEnergy),
-                  QStringLiteral("--export-energy"), single(meter.exportEnergy)});
+    QStringList arguments{QStringLiteral(QUORVANE_PEER_SCRIPT),
+                          QStringLiteral("--port"), m_line.farPath(),
+                          QStringLiteral("--state"), m_statePath,
+                          QStringLiteral("--slave"), QString::number(meter.slaveId),
+                          QStringLiteral("--energy"), single(meter.energy),
+                          QStringLiteral("--scaled"), QString::number(meter.scaledEnergy),
+                          QStringLiteral("--import-energy"), single(meter.importEnergy),
+                          QStringLiteral("--export-energy"), single(meter.exportEnergy)};
+    for (const quint16 missing : meter.without)
+        arguments << QStringLiteral("--without") << QString::number(missing);
+    m_peer.start(QStringLiteral("/usr/bin/python3"), arguments);
     // The slave says "ready" once its server runs on the line.
     const QDeadlineTimer deadline(StartMs);
     for (;;) {

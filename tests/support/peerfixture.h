@@ -46,6 +46,7 @@ struct PeerMeter {
     quint32 scaledEnergy = 0;    // holding registers 0x011E-0x011F, scaled integer
     float importEnergy = 0.0f;   // input registers 0x0048-0x0049
     float exportEnergy = 0.0f;   // input registers 0x004A-0x004B
+    QList<quint16> without;      // input registers this meter lacks: reading them is an exception
 };
 
 // A serial line with an independent Modbus RTU slave (pymodbus) on its far

@@ -4,7 +4,7 @@
 
 #include <ostream>
 
-// The two things quorvane-cli does; each returns the process exit status.
+// What quorvane-cli does; each returns the process exit status.
 namespace cli {
 
 // Prints the request frame of the operation.
@@ -12,5 +12,16 @@ int RunFrame(const Options& options, std::ostream& out, std::ostream& err);
 
 // Judges reply bytes for the operation's request and prints the verdict and report.
 int RunReply(const Options& options, std::ostream& out, std::ostream& err);
+
+// One operation on a line, once or --repeat times: 0 success, 1 refused or
+// rejected, 3 no reply, 4 the port failed.
+int RunOnLine(const Options& options, std::ostream& out, std::ostream& err);
+
+// Sweeps the line for meters: 0 when one was found, 3 when none answered.
+int RunScan(const Options& options, std::ostream& out, std::ostream& err);
+
+// Changes a meter's address, baud rate or parity and checks that each change
+// took: 0 all verified, 5 acknowledged but not verified.
+int RunSet(const Options& options, std::ostream& out, std::ostream& err);
 
 } // namespace cli

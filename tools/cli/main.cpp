@@ -1,11 +1,14 @@
 #include "commands.h"
 #include "options.h"
 
+#include <QCoreApplication>
+
 #include <iostream>
 #include <string_view>
 #include <vector>
 
-// quorvane-cli: the request frame of an operation, or the verdict on a reply,
+// quorvane-cli: the request frame of an operation, the verdict on a reply, or
+// operations on a real line (one, a bus sweep, a change and its check), all
 // computed by the same core as the tool.
 int main(int argc, char* argv[])
 {
@@ -23,6 +26,23 @@ int main(int argc, char* argv[])
         return cli::RunFrame(*parsed.options, std::cout, std::cerr);
     case cli::Verb::Reply:
         return cli::RunReply(*parsed.options, std::cout, std::cerr);
+    case cli::Verb::Run:
+    case cli::Verb::Scan:
+    case cli::Verb::Set:
+        break;
+    }
+    // On a line: Qt's event loop carries the port's events; History.log is the window's.
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
+    switch (parsed.options->verb) {
+    case cli::Verb::Run:
+        return cli::RunOnLine(*parsed.options, std::cout, std::cerr);
+    case cli::Verb::Scan:
+        return cli::RunScan(*parsed.options, std::cout, std::cerr);
+    case cli::Verb::Set:
+        return cli::RunSet(*parsed.options, std::cout, std::cerr);
+    default:
+        break;
     }
     return 2;
 }

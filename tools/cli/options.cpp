@@ -5,34 +5,79 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 
 namespace cli {
 
 namespace {
 
 using namespace catalogue::command;
+using engine::Parity;
+using engine::StopBits;
 
 // What an option sets.
-enum class Key { Meter, Command, Address, Value, Value2, TimeData, TariffData, Date, Time, Tariff, Bytes };
+enum class Key {
+    Meter, Command, Address, Value, Value2, TimeData, TariffData, Date, Time, Tariff, Bytes,
+    Port, Baud, Parity, DataBits, StopBits, Timeout, Echo, Json, Repeat, Trace, NoHistory,
+    Addresses, First, NewAddress, NewBaud, NewParity, NewStopBits, Plan,
+};
 
-// An option as written on the command line, and what it sets.
+constexpr unsigned bit(Verb v) { return 1u << static_cast<unsigned>(v); }
+constexpr unsigned Offline = bit(Verb::Frame) | bit(Verb::Reply);
+constexpr unsigned OnLine = bit(Verb::Run) | bit(Verb::Scan) | bit(Verb::Set);
+
+// An option as written on the command line, what it sets and where it applies.
 struct OptionName {
     std::string_view name;
     Key key;
+    unsigned verbs;
+    bool flag = false; // takes no value
 };
 
-constexpr std::array<OptionName, 11> OptionNames{{
-    {"--meter", Key::Meter},
-    {"--command", Key::Command},
-    {"--address", Key::Address},
-    {"--value", Key::Value},
-    {"--value2", Key::Value2},
-    {"--time-data", Key::TimeData},
-    {"--tariff-data", Key::TariffData},
-    {"--date", Key::Date},
-    {"--time", Key::Time},
-    {"--tariff", Key::Tariff},
-    {"--bytes", Key::Bytes},
+constexpr std::array<OptionName, 29> OptionNames{{
+    {"--meter", Key::Meter, Offline | bit(Verb::Run) | bit(Verb::Set)},
+    {"--command", Key::Command, Offline | bit(Verb::Run)},
+    {"--address", Key::Address, Offline | bit(Verb::Run) | bit(Verb::Set)},
+    {"--value", Key::Value, Offline | bit(Verb::Run)},
+    {"--value2", Key::Value2, Offline | bit(Verb::Run)},
+    {"--time-data", Key::TimeData, Offline | bit(Verb::Run)},
+    {"--tariff-data", Key::TariffData, Offline | bit(Verb::Run)},
+    {"--date", Key::Date, Offline | bit(Verb::Run)},
+    {"--time", Key::Time, Offline | bit(Verb::Run)},
+    {"--tariff", Key::Tariff, Offline | bit(Verb::Run)},
+    {"--bytes", Key::Bytes, bit(Verb::Reply)},
+    {"--port", Key::Port, OnLine},
+    {"--baud", Key::Baud, OnLine},
+    {"--parity", Key::Parity, OnLine},
+    {"--data-bits", Key::DataBits, bit(Verb::Run) | bit(Verb::Set)},
+    {"--stop-bits", Key::StopBits, OnLine},
+    {"--timeout", Key::Timeout, OnLine},
+    {"--echo", Key::Echo, OnLine, true},
+    {"--json", Key::Json, OnLine, true},
+    {"--repeat", Key::Repeat, bit(Verb::Run)},
+    {"--trace", Key::Trace, bit(Verb::Run) | bit(Verb::Set), true},
+    {"--no-history", Key::NoHistory, bit(Verb::Run) | bit(Verb::Set), true},
+    {"--addresses", Key::Addresses, bit(Verb::Scan)},
+    {"--first", Key::First, bit(Verb::Scan), true},
+    {"--new-address", Key::NewAddress, bit(Verb::Set)},
+    {"--new-baud", Key::NewBaud, bit(Verb::Set)},
+    {"--new-parity", Key::NewParity, bit(Verb::Set)},
+    {"--new-stop-bits", Key::NewStopBits, bit(Verb::Set)},
+    {"--plan", Key::Plan, bit(Verb::Set)},
+}};
+
+constexpr std::array<std::pair<std::string_view, Verb>, 5> VerbNames{{
+    {"frame", Verb::Frame}, {"reply", Verb::Reply}, {"run", Verb::Run}, {"scan", Verb::Scan}, {"set", Verb::Set},
+}};
+
+// The speeds the meters of the family take, the most common first.
+constexpr std::array<int, 6> MeterBauds = {9600, 19200, 38400, 4800, 2400, 1200};
+// The parity and stop-bit pairs the meters take, the most common first.
+constexpr std::array<std::pair<Parity, StopBits>, 4> MeterFramings{{
+    {Parity::None, StopBits::One},
+    {Parity::Even, StopBits::One},
+    {Parity::Odd, StopBits::One},
+    {Parity::None, StopBits::Two},
 }};
 
 // Control characters would break the one-line usage message.
@@ -44,18 +89,36 @@ std::string quoted(std::string_view text)
     return out + "'";
 }
 
-// Decimal digits only, 0..255.
-std::optional<std::uint8_t> parseAddress(std::string_view text)
+// Decimal digits only, within lo..hi.
+std::optional<int> number(std::string_view text, int lo, int hi)
 {
-    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     int value = 0;
-    for (const char c : text) {
-        value = value * 10 + (c - '0');
-        if (value > 255)
-            return std::nullopt;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    if (value < lo || value > hi)
+        return std::nullopt;
+    return value;
+}
+
+std::vector<std::string_view> commaList(std::string_view text)
+{
+    std::vector<std::string_view> items;
+    std::size_t start = 0;
+    while (true) {
+        const auto comma = text.find(',', start);
+        items.push_back(text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        if (comma == std::string_view::npos)
+            return items;
+        start = comma + 1;
     }
-    return static_cast<std::uint8_t>(value);
+}
+
+std::string lowered(std::string_view text)
+{
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
 }
 
 bool isValueCommand(std::string_view command)
@@ -82,8 +145,6 @@ std::string checkCommandOptions(const Options& o)
         return notFor(o.timeData ? "--time-data" : o.date ? "--date" : "--time");
     if (o.command != SetTariff && (o.tariffData || o.tariff))
         return notFor(o.tariffData ? "--tariff-data" : "--tariff");
-    if (o.verb == Verb::Frame && o.replyBytes)
-        return "option --bytes applies to 'reply' only";
 
     if (isValueCommand(o.command) && !o.value1)
         return quoted(o.command) + " needs --value";
@@ -119,29 +180,33 @@ std::string fixedHex(std::string_view name, std::string_view value, std::size_t 
     return {};
 }
 
+// The lists a sweep was given, before they become framings.
+struct SweepLists {
+    std::vector<int> bauds;
+    std::vector<Parity> parities;
+    std::vector<StopBits> stopBits;
+};
+
 // Stores one option's value; the reason when the value is unusable.
-std::string store(Options& o, Key key, std::string_view name, std::string_view value)
+std::string store(Options& o, SweepLists& sweep, Key key, std::string_view name, std::string_view value)
 {
+    const bool lists = o.verb == Verb::Scan;
+    const auto bad = [&](std::string_view expected) {
+        return "option " + std::string(name) + " needs " + std::string(expected) + ", not " + quoted(value);
+    };
     std::vector<std::uint8_t> bytes;
     switch (key) {
-    case Key::Meter:
-        o.meter = value;
-        return {};
-    case Key::Command:
-        o.command = value;
-        return {};
+    case Key::Meter: o.meter = value; return {};
+    case Key::Command: o.command = value; return {};
     case Key::Address:
-        if (const auto address = parseAddress(value)) {
-            o.address = *address;
+        if (const auto a = number(value, 0, o.verb == Verb::Set ? 247 : 255)) {
+            o.address = static_cast<std::uint8_t>(*a);
             return {};
         }
-        return "--address must be a number 0..255, not " + quoted(value);
-    case Key::Value:
-        o.value1 = std::string(value);
-        return {};
-    case Key::Value2:
-        o.value2 = std::string(value);
-        return {};
+        return o.verb == Verb::Set ? "--address must be a number 1..247, not " + quoted(value)
+                                   : "--address must be a number 0..255, not " + quoted(value);
+    case Key::Value: o.value1 = std::string(value); return {};
+    case Key::Value2: o.value2 = std::string(value); return {};
     case Key::TimeData:
         if (auto problem = fixedHex(name, value, 8, bytes); !problem.empty())
             return problem;
@@ -155,26 +220,202 @@ std::string store(Options& o, Key key, std::string_view name, std::string_view v
         for (std::size_t i = 0; i < bytes.size(); ++i) // slot by slot: tariff, minute, hour
             (*o.tariffData)[i / 3][i % 3] = bytes[i];
         return {};
-    case Key::Date:
-        o.date = std::string(value);
-        return {};
-    case Key::Time:
-        o.time = std::string(value);
-        return {};
-    case Key::Tariff:
-        o.tariff = std::string(value);
-        return {};
+    case Key::Date: o.date = std::string(value); return {};
+    case Key::Time: o.time = std::string(value); return {};
+    case Key::Tariff: o.tariff = std::string(value); return {};
     case Key::Bytes:
         if (const auto reply = codec::ParseHexBytes(value)) {
             o.replyBytes = *reply;
             return {};
         }
         return "option --bytes: bad hex " + quoted(value);
+    case Key::Port:
+        if (value.empty())
+            return bad("a port");
+        o.line.port = value;
+        return {};
+    case Key::Baud:
+        for (const auto item : lists ? commaList(value) : std::vector<std::string_view>{value}) {
+            const auto baud = number(item, 1, 10'000'000);
+            if (!baud)
+                return bad(lists ? "a comma-separated list of baud rates" : "a baud rate");
+            sweep.bauds.push_back(*baud);
+            o.line.settings.baud = *baud;
+        }
+        return {};
+    case Key::Parity:
+        for (const auto item : lists ? commaList(value) : std::vector<std::string_view>{value}) {
+            const auto parity = engine::ParityFromWord(lowered(item));
+            if (!parity || (lists && *parity != Parity::None && *parity != Parity::Even && *parity != Parity::Odd))
+                return bad(lists ? "none, even or odd, comma-separated" : "none, odd, even, mark or space");
+            sweep.parities.push_back(*parity);
+            o.line.settings.parity = *parity;
+        }
+        return {};
+    case Key::DataBits:
+        if (const auto bits = number(value, 5, 8)) {
+            o.line.settings.dataBits = *bits;
+            return {};
+        }
+        return bad("5, 6, 7 or 8");
+    case Key::StopBits:
+        for (const auto item : lists ? commaList(value) : std::vector<std::string_view>{value}) {
+            const auto stops = engine::StopBitsFromText(item);
+            if (!stops || (lists && *stops == StopBits::OneAndHalf))
+                return bad(lists ? "1 or 2, comma-separated" : "1, 1.5 or 2");
+            sweep.stopBits.push_back(*stops);
+            o.line.settings.stopBits = *stops;
+        }
+        return {};
+    case Key::Timeout:
+        if (const auto ms = number(value, 1, 60000)) {
+            o.line.timeoutMs = *ms;
+            return {};
+        }
+        return bad("milliseconds, 1..60000");
+    case Key::Repeat:
+        if (const auto n = number(value, 1, 100'000'000)) {
+            o.repeat = *n;
+            return {};
+        }
+        return bad("a count of 1 or more");
+    case Key::Addresses:
+        if (const auto list = ParseAddressList(value)) {
+            o.addresses = *list;
+            return {};
+        }
+        return bad("addresses 1..247 such as 1-247 or 1,5,10-20");
+    case Key::NewAddress:
+        if (const auto a = number(value, 0, 255)) {
+            o.newAddress = static_cast<std::uint8_t>(*a);
+            return {};
+        }
+        return bad("an address");
+    case Key::NewBaud:
+        if (const auto baud = number(value, 1, 10'000'000)) {
+            o.newBaud = *baud;
+            return {};
+        }
+        return bad("a baud rate");
+    case Key::NewParity:
+        if (const auto parity = engine::ParityFromWord(lowered(value));
+            parity && (*parity == Parity::None || *parity == Parity::Even || *parity == Parity::Odd)) {
+            o.newParity = *parity;
+            return {};
+        }
+        return bad("none, even or odd");
+    case Key::NewStopBits:
+        if (const auto stops = engine::StopBitsFromText(value); stops && *stops != StopBits::OneAndHalf) {
+            o.newStopBits = *stops;
+            return {};
+        }
+        return bad("1 or 2");
+    case Key::Plan: o.plan = std::string(value); return {};
+    case Key::Echo: o.line.echo = true; return {};
+    case Key::Json: o.json = true; return {};
+    case Key::Trace: o.trace = true; return {};
+    case Key::NoHistory: o.noHistory = true; return {};
+    case Key::First: o.first = true; return {};
     }
     return {};
 }
 
+// The settings a sweep tries: each baud rate with each parity and stop-bit
+// pair, the meters' own pairs unless both lists were given.
+std::vector<Framing> framingsOf(const SweepLists& sweep)
+{
+    const std::vector<int> bauds = sweep.bauds.empty() ? std::vector<int>(MeterBauds.begin(), MeterBauds.end()) : sweep.bauds;
+    std::vector<std::pair<Parity, StopBits>> pairs;
+    if (!sweep.parities.empty() && !sweep.stopBits.empty()) {
+        for (const auto p : sweep.parities)
+            for (const auto s : sweep.stopBits)
+                pairs.emplace_back(p, s);
+    } else {
+        for (const auto& [p, s] : MeterFramings)
+            if ((sweep.parities.empty() || std::count(sweep.parities.begin(), sweep.parities.end(), p))
+                && (sweep.stopBits.empty() || std::count(sweep.stopBits.begin(), sweep.stopBits.end(), s)))
+                pairs.emplace_back(p, s);
+    }
+    std::vector<Framing> framings;
+    for (const int baud : bauds)
+        for (const auto& [p, s] : pairs)
+            if (std::find(framings.begin(), framings.end(), Framing{baud, p, s}) == framings.end())
+                framings.push_back({baud, p, s});
+    return framings;
+}
+
+bool seenKey(const std::vector<Key>& seen, Key key)
+{
+    return std::find(seen.begin(), seen.end(), key) != seen.end();
+}
+
+std::string checkOperation(Options& o, const std::vector<Key>& seen)
+{
+    if (!seenKey(seen, Key::Meter))
+        return "missing --meter";
+    if (!seenKey(seen, Key::Command))
+        return "missing --command";
+    if (!seenKey(seen, Key::Address))
+        return "missing --address";
+    if (!catalogue::IsMeterType(o.meter))
+        return "unknown meter type " + quoted(o.meter);
+    if (!catalogue::Offers(o.meter, o.command))
+        return catalogue::CodeSlot(o.command) ? "meter type " + quoted(o.meter) + " does not offer " + quoted(o.command)
+                                              : "unknown command " + quoted(o.command);
+    return checkCommandOptions(o);
+}
+
+std::string checkChange(const Options& o, const std::vector<Key>& seen)
+{
+    if (o.plan) {
+        if (seenKey(seen, Key::Meter) || seenKey(seen, Key::Address) || o.newAddress || o.newBaud || o.newParity || o.newStopBits)
+            return "--plan takes the meters and their changes from the file; give no --meter, --address or --new-*";
+        return {};
+    }
+    if (!seenKey(seen, Key::Meter))
+        return "missing --meter";
+    if (!seenKey(seen, Key::Address))
+        return "missing --address";
+    if (!catalogue::IsMeterType(o.meter))
+        return "unknown meter type " + quoted(o.meter);
+    if (o.address < 1)
+        return "--address must be a number 1..247, not '0'";
+    if (!o.newAddress && !o.newBaud && !o.newParity && !o.newStopBits)
+        return "'set' needs --new-address, --new-baud or --new-parity with --new-stop-bits";
+    if (o.newParity.has_value() != o.newStopBits.has_value())
+        return "--new-parity and --new-stop-bits go together";
+    const auto offers = [&](std::string_view command) {
+        return catalogue::Offers(o.meter, command) ? std::string() : "meter type " + quoted(o.meter) + " does not offer " + quoted(command);
+    };
+    if (o.newAddress)
+        if (auto problem = offers(ModifyMeterAddress); !problem.empty())
+            return problem;
+    if (o.newBaud)
+        if (auto problem = offers(ModifyBaudRate); !problem.empty())
+            return problem;
+    if (o.newParity)
+        if (auto problem = offers(ModifyParity); !problem.empty())
+            return problem;
+    return {};
+}
+
 } // namespace
+
+std::optional<std::vector<std::uint8_t>> ParseAddressList(std::string_view text)
+{
+    std::vector<std::uint8_t> addresses;
+    for (const auto item : commaList(text)) {
+        const auto dash = item.find('-');
+        const auto first = number(item.substr(0, dash), 1, 247);
+        const auto last = dash == std::string_view::npos ? first : number(item.substr(dash + 1), 1, 247);
+        if (!first || !last || *last < *first)
+            return std::nullopt;
+        for (int a = *first; a <= *last; ++a)
+            if (std::find(addresses.begin(), addresses.end(), a) == addresses.end())
+                addresses.push_back(static_cast<std::uint8_t>(a));
+    }
+    return addresses;
+}
 
 ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
 {
@@ -185,17 +426,16 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
     if (!args.empty() && isHelp(args[0]))
         return {Options{}, {}};
     if (args.empty())
-        return usage("no action given; expected 'frame' or 'reply'");
+        return usage("no action given; expected 'frame', 'reply', 'run', 'scan' or 'set'");
 
     Options o;
-    if (args[0] == "frame")
-        o.verb = Verb::Frame;
-    else if (args[0] == "reply")
-        o.verb = Verb::Reply;
-    else
-        return usage("unknown action " + quoted(args[0]) + "; expected 'frame' or 'reply'");
+    const auto verb = std::find_if(VerbNames.begin(), VerbNames.end(), [&](const auto& v) { return v.first == args[0]; });
+    if (verb == VerbNames.end())
+        return usage("unknown action " + quoted(args[0]) + "; expected 'frame', 'reply', 'run', 'scan' or 'set'");
+    o.verb = verb->second;
 
     std::vector<Key> seen;
+    SweepLists sweep;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const auto arg = args[i];
         if (isHelp(arg))
@@ -208,35 +448,53 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
                                         [&](const OptionName& n) { return n.name == name; });
         if (known == OptionNames.end())
             return usage("unknown option " + quoted(name));
-        if (std::find(seen.begin(), seen.end(), known->key) != seen.end())
+        if (!(known->verbs & bit(o.verb)))
+            return usage("option " + std::string(name) + " does not apply to '" + std::string(args[0]) + "'");
+        if (seenKey(seen, known->key))
             return usage("option " + std::string(name) + " given twice");
         seen.push_back(known->key);
 
         std::string_view value;
-        if (equals != std::string_view::npos) {
+        if (known->flag) {
+            if (equals != std::string_view::npos)
+                return usage("option " + std::string(name) + " takes no value");
+        } else if (equals != std::string_view::npos) {
             value = arg.substr(equals + 1);
         } else {
             if (i + 1 >= args.size() || args[i + 1].starts_with("--"))
                 return usage("option " + std::string(name) + " needs a value");
             value = args[++i];
         }
-        if (auto problem = store(o, known->key, name, value); !problem.empty())
+        if (auto problem = store(o, sweep, known->key, name, value); !problem.empty())
             return usage(std::move(problem));
     }
 
-    if (std::find(seen.begin(), seen.end(), Key::Meter) == seen.end())
-        return usage("missing --meter");
-    if (std::find(seen.begin(), seen.end(), Key::Command) == seen.end())
-        return usage("missing --command");
-    if (std::find(seen.begin(), seen.end(), Key::Address) == seen.end())
-        return usage("missing --address");
-    if (!catalogue::IsMeterType(o.meter))
-        return usage("unknown meter type " + quoted(o.meter));
-    if (!catalogue::Offers(o.meter, o.command))
-        return usage(catalogue::CodeSlot(o.command) ? "meter type " + quoted(o.meter) + " does not offer "
-                                                          + quoted(o.command)
-                                                    : "unknown command " + quoted(o.command));
-    if (auto problem = checkCommandOptions(o); !problem.empty())
+    if (o.verb != Verb::Frame && o.verb != Verb::Reply && o.line.port.empty())
+        return usage("missing --port");
+    std::string problem;
+    switch (o.verb) {
+    case Verb::Frame:
+    case Verb::Reply:
+    case Verb::Run:
+        problem = checkOperation(o, seen);
+        break;
+    case Verb::Scan:
+        o.framings = framingsOf(sweep);
+        if (o.framings.empty())
+            return usage("no parity and stop-bit pair of the meters fits --parity and --stop-bits");
+        if (o.addresses.empty())
+            o.addresses = *ParseAddressList("1-247");
+        // A sweep waits only a meter's turnaround at each silent address.
+        if (!seenKey(seen, Key::Timeout))
+            o.line.timeoutMs = 50;
+        break;
+    case Verb::Set:
+        problem = checkChange(o, seen);
+        break;
+    case Verb::Help:
+        break;
+    }
+    if (!problem.empty())
         return usage(std::move(problem));
     return {o, {}};
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/linesettings.h"
 #include "engine/state.h"
 
 #include <cstdint>
@@ -11,8 +12,25 @@
 // The command line of quorvane-cli, parsed and checked against the catalogue.
 namespace cli {
 
-// What a run does: print the help, build a frame or judge a reply.
-enum class Verb { Help, Frame, Reply };
+// What a run does: print the help, build a frame, judge a reply, or talk to
+// meters on a line: one operation, a sweep of the bus, a change and its check.
+enum class Verb { Help, Frame, Reply, Run, Scan, Set };
+
+// The line the operations go out on.
+struct LineOptions {
+    std::string port;
+    engine::LineSettings settings; // 9600, none, 8, 1 unless given
+    int timeoutMs = 1000;
+    bool echo = false; // a 2-wire adapter echoes what it sends
+};
+
+// One settings combination a sweep tries.
+struct Framing {
+    int baud = 9600;
+    engine::Parity parity = engine::Parity::None;
+    engine::StopBits stopBits = engine::StopBits::One;
+    friend bool operator==(const Framing &, const Framing &) = default;
+};
 
 // One run's choices, as the operator would make them in the main window and the dialogs.
 struct Options {
@@ -28,6 +46,24 @@ struct Options {
     std::optional<std::string> time;
     std::optional<std::string> tariff;
     std::optional<std::vector<std::uint8_t>> replyBytes;
+
+    // run, scan, set
+    LineOptions line;
+    bool json = false;
+    // run
+    int repeat = 1;
+    bool trace = false;
+    bool noHistory = false;
+    // scan
+    std::vector<Framing> framings; // in the order they are tried
+    std::vector<std::uint8_t> addresses;
+    bool first = false;
+    // set
+    std::optional<std::uint8_t> newAddress;
+    std::optional<int> newBaud;
+    std::optional<engine::Parity> newParity;
+    std::optional<engine::StopBits> newStopBits;
+    std::optional<std::string> plan;
 };
 
 // Either the options or the one-line reason they are unusable.
@@ -38,6 +74,9 @@ struct ParsedArguments {
 
 // args without the program name.
 ParsedArguments ParseArguments(const std::vector<std::string_view>& args);
+
+// "1-247", "1,5,10-20": addresses 1..247 in the order written, each once.
+std::optional<std::vector<std::uint8_t>> ParseAddressList(std::string_view text);
 
 std::string HelpText();
 

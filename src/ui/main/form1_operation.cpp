@@ -173,7 +173,7 @@ void Form1::reportAccepted(std::span<const std::uint8_t> reply)
     const auto report = engine::ResultTexts(m_state, reply, operation.meterType, operation.command);
     ShowMessage(qtext(report.message), messages::IconInformation, QStringLiteral("Success"));
     // Written once the operator has closed the box, with the time of that moment.
-    AppendHistoryEntry(QStringLiteral(" operation success.") + qtext(report.detail));
+    AppendHistoryEntry(history::SuccessOutcome + qtext(report.detail));
     enableConfirm(true);
 }
 
@@ -181,7 +181,7 @@ void Form1::reportRejected()
 {
     Label6->setText(FailStatus);
     Shape1->setFillColor(IndicatorRed);
-    AppendHistoryEntry(QStringLiteral(" operation Fail! The response data error."));
+    AppendHistoryEntry(history::DataErrorOutcome);
     ++m_state.FailCount;
     Err_Label->setText(QString::number(m_state.FailCount));
     ShowMessage(QStringLiteral("Fail! The response data error, please re-operation!"), messages::IconError,
@@ -196,7 +196,7 @@ void Form1::TimeoutTick()
     m_replyLine.timedOut();
     Label6->setText(FailStatus);
     Shape1->setFillColor(IndicatorRed);
-    AppendHistoryEntry(QStringLiteral(" operation Fail! Response timeout."));
+    AppendHistoryEntry(history::TimeoutOutcome);
     appendTrace(std::string(codec::NoDataTraceLine));
     ++m_state.FailCount;
     Err_Label->setText(QString::number(m_state.FailCount));

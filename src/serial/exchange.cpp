@@ -1,0 +1,109 @@
+#include "serial/exchange.h"
+
+#include "engine/replyend.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace serial {
+
+namespace {
+
+// QTimer counts whole milliseconds: round up, so a silence is never cut short.
+std::chrono::milliseconds wholeMillis(std::chrono::nanoseconds d)
+{
+    return std::chrono::ceil<std::chrono::milliseconds>(std::max(d, std::chrono::nanoseconds::zero()));
+}
+
+} // namespace
+
+Exchanger::Exchanger(SerialLine &line)
+    : m_line(line)
+{
+}
+
+ExchangeResult Exchanger::exchange(std::span<const std::uint8_t> request, std::chrono::milliseconds timeout, bool skipEcho)
+{
+    using End = ExchangeResult::End;
+    ExchangeResult result;
+    // Whatever the line said before this request is not its reply.
+    m_line.discardInput();
+    const QByteArray bytes(reinterpret_cast<const char *>(request.data()), static_cast<qsizetype>(request.size()));
+    result.written = Clock::now();
+    if (const PortError error = m_line.write(bytes); error != PortError::None) {
+        result.end = End::PortFailed;
+        result.error = error;
+        result.ended = Clock::now();
+        return result;
+    }
+    const auto lineTime = m_line.pacedByLine() ? engine::LineTime(m_settings, request.size()) : std::chrono::nanoseconds{};
+    result.sent = result.written + std::chrono::duration_cast<Clock::duration>(lineTime);
+
+    std::vector<std::uint8_t> gathered;
+    bool echoPending = skipEcho;
+    QEventLoop loop;
+    QTimer silence;
+    QTimer limit;
+    for (QTimer *timer : {&silence, &limit}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
+    const auto finish = [&](End end) {
+        result.end = end;
+        result.ended = Clock::now();
+        silence.stop();
+        limit.stop();
+        loop.quit();
+    };
+    const auto take = [&] {
+        const QByteArray chunk = m_line.readAll();
+        if (chunk.isEmpty())
+            return;
+        result.lastByte = Clock::now();
+        gathered.insert(gathered.end(), chunk.begin(), chunk.end());
+        if (echoPending) {
+            const std::size_t n = std::min(gathered.size(), request.size());
+            if (!std::equal(gathered.begin(), gathered.begin() + static_cast<std::ptrdiff_t>(n), request.begin())) {
+                echoPending = false; // what came is not the request: no echo on this line
+            } else if (gathered.size() < request.size()) {
+                return; // the echo is still coming
+            } else {
+                result.echo.assign(request.begin(), request.end());
+                gathered.erase(gathered.begin(), gathered.begin() + static_cast<std::ptrdiff_t>(request.size()));
+                echoPending = false;
+            }
+        }
+        if (engine::ReplyComplete(gathered)) {
+            const std::size_t length = *engine::ExpectedReplyLength(gathered);
+            result.trailing = gathered.size() - length;
+            gathered.resize(length);
+            finish(End::Complete);
+            return;
+        }
+        // The meter's turnaround after an echo is no silence within the reply.
+        if (gathered.empty())
+            silence.stop();
+        else
+            silence.start(wholeMillis(engine::FrameSilence(m_settings)));
+    };
+
+    const auto received = QObject::connect(&m_line, &SerialLine::received, &loop, take);
+    const auto lost = QObject::connect(&m_line, &SerialLine::lost, &loop, [&] {
+        result.error = PortError::Io;
+        finish(End::PortFailed);
+    });
+    QObject::connect(&silence, &QTimer::timeout, &loop, [&] { finish(End::Silence); });
+    QObject::connect(&limit, &QTimer::timeout, &loop, [&] { finish(End::Timeout); });
+    limit.start(wholeMillis(result.sent + timeout - Clock::now()));
+    take(); // bytes that came while the write call returned
+    if (limit.isActive())
+        loop.exec();
+    QObject::disconnect(received);
+    QObject::disconnect(lost);
+    result.reply = std::move(gathered);
+    return result;
+}
+
+} // namespace serial

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "engine/linesettings.h"
+#include "serial/serialline.h"
+
+#include <chrono>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+// One request and its reply on an open line, for the command line: the reply
+// ends as soon as it is complete (its expected length with a right CRC), else
+// at the Modbus silence after its last byte, else at the time-out.
+namespace serial {
+
+using Clock = std::chrono::steady_clock;
+
+struct ExchangeResult {
+    enum class End {
+        Complete, // the expected length with a right CRC
+        Silence,  // the line fell silent before the reply was whole
+        Timeout,  // nothing usable in time
+        PortFailed,
+    };
+    End end = End::Timeout;
+    std::vector<std::uint8_t> reply;    // the reply, without the adapter's echo
+    std::vector<std::uint8_t> echo;     // the request as a 2-wire adapter echoed it
+    std::size_t trailing = 0;           // bytes that came after a complete reply
+    PortError error = PortError::None;  // when the port failed
+    Clock::time_point written;          // the write call
+    Clock::time_point sent;             // the request has left the line
+    Clock::time_point lastByte;         // of the reply, when one came
+    Clock::time_point ended;            // the reply was over, or the time was up
+};
+
+class Exchanger
+{
+public:
+    explicit Exchanger(SerialLine &line);
+
+    // The line's settings, for its character and silence times.
+    void setLineSettings(const engine::LineSettings &settings) { m_settings = settings; }
+    const engine::LineSettings &lineSettings() const { return m_settings; }
+
+    // Writes the request and gathers its reply. The time-out counts from the
+    // moment the request has left the line, so a short one never cuts into a
+    // slow line's own transmission. With skipEcho, the request's bytes coming
+    // back first are taken as the adapter's echo, not as the reply.
+    ExchangeResult exchange(std::span<const std::uint8_t> request, std::chrono::milliseconds timeout, bool skipEcho);
+
+private:
+    SerialLine &m_line;
+    engine::LineSettings m_settings;
+};
+
+} // namespace serial

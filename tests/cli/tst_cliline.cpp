@@ -1,0 +1,233 @@
+// quorvane-cli on real lines: pseudo-terminals with the independent pymodbus
+// slave or the meter simulator on the far end.
+#include "peerfixture.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+QString buildPath(const QString &relative)
+{
+    return qEnvironmentVariable("QUORVANE_BUILD_DIR") + relative;
+}
+
+Run runCli(const QStringList &arguments, const QString &program = buildPath("/tools/cli/quorvane-cli"))
+{
+    QProcess process;
+    process.start(program, arguments);
+    Run run;
+    if (!process.waitForStarted(10000) || !process.waitForFinished(60000)) {
+        process.kill();
+        run.err = "could not run " + program + ": " + process.errorString();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QStringList runOp(const QString &port, const char *meter, const char *command, int address, const QStringList &more = {})
+{
+    return QStringList{"run", "--port", port, "--meter", meter, "--command", command, "--address",
+                       QString::number(address), "--no-history"}
+           + more;
+}
+
+// quorvane-sim on a pseudo-terminal reached through a link, for one test.
+struct Simulator {
+    bool start(const QStringList &arguments)
+    {
+        link = folder.filePath("meter");
+        process.start(buildPath("/tools/sim/quorvane-sim"), QStringList{"--link", link, "--log", folder.filePath("sim.log")} + arguments);
+        if (!process.waitForStarted(5000))
+            return false;
+        QDeadlineTimer deadline(5000);
+        while (!QFile::exists(link) && process.state() == QProcess::Running && !deadline.hasExpired())
+            process.waitForReadyRead(20);
+        return QFile::exists(link);
+    }
+    ~Simulator()
+    {
+        process.terminate();
+        if (!process.waitForFinished(3000))
+            process.kill();
+    }
+    QTemporaryDir folder;
+    QProcess process;
+    QString link;
+};
+
+} // namespace
+
+class TestCliLine : public QObject
+{
+    Q_OBJECT
+    PeerFixture m_peer;
+
+private slots:
+    void initTestCase()
+    {
+        PeerMeter meter;
+        meter.slaveId = 1;
+        meter.energy = 1234.5677f;
+        meter.scaledEnergy = 1205;
+        meter.without = {0x0048}; // no import energy: its read is an exception
+        QVERIFY2(m_peer.start(meter), qPrintable(m_peer.failure()));
+    }
+    void againstIndependentSlave_data();
+    void againstIndependentSlave();
+    void simulatorFaults_data();
+    void simulatorFaults();
+    void jsonAndTrace();
+    void historyBesideTheProgram();
+    void portThatDoesNotOpen();
+};
+
+void TestCliLine::againstIndependentSlave_data()
+{
+    QTest::addColumn<QStringList>("operation"); // meter, command, then value options
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<int>("firstRegister"); // what the slave holds afterwards; -1: nothing to look at
+    QTest::addColumn<QList<quint16>>("registers");
+    const auto row = [](const char *name, QStringList op, int code, const char *out, int first = -1, QList<quint16> regs = {}) {
+        QTest::newRow(name) << op << code << QString(out) << first << regs;
+    };
+    row("Tarvik CT Read Energy", {"Tarvik CT", "Read Energy"}, 0, "Current Energy is 1234.5677 KWh.");
+    row("Morel-K Read Energy", {"Morel-K", "Read Energy"}, 0, "Current Energy is 120.5 KWh.");
+    row("Tarvik CT Modify Baud Rate", {"Tarvik CT", "Modify Baud Rate", "--value", "19200"}, 0, "Baud Rate is 19200.",
+        0x001C, {0x4040, 0});
+    row("Tarvik CT Modify Meter Address", {"Tarvik CT", "Modify Meter Address", "--value", "7"}, 0,
+        "Meter Address is  7.", 0x0014, {0x40E0, 0});
+    row("Tarvik CT Modify Parity", {"Tarvik CT", "Modify Parity", "--value", "ODD", "--value2", "1"}, 0,
+        "Parity is ODD. Stop Bit is 1.", 0x0012, {0x4000, 0});
+    row("Morel-K Modify Baud Rate", {"Morel-K", "Modify Baud Rate", "--value", "4800"}, 0, "Baud Rate is 4800.", 0xF800, {3});
+    row("Morel-K Modify Meter Address", {"Morel-K", "Modify Meter Address", "--value", "33"}, 0, "Meter Address is  33.",
+        0x000F, {33});
+    row("Morel-K Set CT", {"Morel-K", "Set CT", "--value", "150", "--value2", "5"}, 0, "Current CT Ratio is 150/5.", 0xF900, {6});
+    // The slave holds no import energy register: its exception comes back named.
+    row("a register it lacks", {"Corvi Link", "Read Import Energy"}, 1, "rejected: exception 02 (Illegal Data Address)");
+    row("refused before anything is sent", {"Tarvik CT", "Modify Baud Rate", "--value", "1200"}, 1, "");
+}
+
+void TestCliLine::againstIndependentSlave()
+{
+    QFETCH(QStringList, operation);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(int, firstRegister);
+    QFETCH(QList<quint16>, registers);
+    const QByteArray meter = operation.takeFirst().toUtf8();
+    const QByteArray command = operation.takeFirst().toUtf8();
+    const Run run = runCli(runOp(m_peer.toolPort(), meter, command, 1, operation));
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.out, out.isEmpty() ? out : out + "\n");
+    if (firstRegister >= 0)
+        QCOMPARE(m_peer.holding(quint16(firstRegister), int(registers.size())), std::optional(registers));
+}
+
+void TestCliLine::simulatorFaults_data()
+{
+    QTest::addColumn<QStringList>("simulator");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    const QString energy = "Current Energy is 1234.5677 KWh.\n";
+    QTest::newRow("silent -> timeout") << QStringList{"--fault", "silent"} << QStringList{"--timeout", "200"} << 3 << "timeout\n";
+    QTest::newRow("bad-crc") << QStringList{"--fault", "bad-crc"} << QStringList{} << 1 << "rejected: bad CRC\n";
+    QTest::newRow("exception named") << QStringList{"--fault", "exception:2"} << QStringList{} << 1
+                                     << "rejected: exception 02 (Illegal Data Address)\n";
+    // Gaps within the reply shorter than the Modbus silence: one reply, judged once.
+    QTest::newRow("split, gaps under t3.5") << QStringList{"--fault", "split:3:1"} << QStringList{} << 0 << energy;
+    // A gap longer than the silence ends the reply early: what came is too short.
+    QTest::newRow("split, gaps over t3.5") << QStringList{"--fault", "split:2:30"} << QStringList{} << 1
+                                           << "rejected: too short\n";
+    QTest::newRow("late, within the time-out") << QStringList{"--fault", "late:300"} << QStringList{} << 0 << energy;
+    QTest::newRow("late, past the time-out") << QStringList{"--fault", "late:300"} << QStringList{"--timeout", "100"} << 3
+                                             << "timeout\n";
+    // The reply is whole at its expected length; what follows is said, not judged.
+    QTest::newRow("garbage after the reply") << QStringList{"--fault", "garbage:4"} << QStringList{} << 0 << energy;
+    QTest::newRow("three polls") << QStringList{} << QStringList{"--repeat", "3"} << 0 << energy + energy + energy;
+}
+
+void TestCliLine::simulatorFaults()
+{
+    QFETCH(QStringList, simulator);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    Simulator sim;
+    QVERIFY(sim.start(simulator));
+    const Run run = runCli(runOp(sim.link, "Tarvik CT", "Read Energy", 1, options));
+    QCOMPARE(run.out, out);
+    QCOMPARE(run.exitCode, exitCode);
+}
+
+void TestCliLine::jsonAndTrace()
+{
+    Simulator sim;
+    QVERIFY(sim.start({"--meter", "Morel-K@3", "--energy", "1234.5"}));
+    const Run run = runCli(runOp(sim.link, "Morel-K", "Read Energy", 3, {"--json", "--trace"}));
+    QCOMPARE(run.exitCode, 0);
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    // Each frame with its time since the start and the gap since the one before, to 0.1 ms.
+    const QRegularExpression traced(R"(^ +\d+\.\d ms +\+\d+\.\d ms  (SEND : 03 03 01 1E 00 02 A4 13|REV    : 03 03 04 00 00 30 39 \w\w \w\w)$)");
+    QVERIFY2(traced.match(lines[0]).hasMatch(), qPrintable(lines[0]));
+    QVERIFY2(traced.match(lines[1]).hasMatch(), qPrintable(lines[1]));
+    const QJsonObject json = QJsonDocument::fromJson(lines[2].toUtf8()).object();
+    QCOMPARE(json.value("meter").toString(), QString("Morel-K"));
+    QCOMPARE(json.value("command").toString(), QString("Read Energy"));
+    QCOMPARE(json.value("address").toInt(), 3);
+    QCOMPARE(json.value("outcome").toString(), QString("success"));
+    QCOMPARE(json.value("detail").toString(), QString("Current Energy is 1234.5 KWh."));
+    QCOMPARE(json.value("request").toString(), QString("03 03 01 1E 00 02 A4 13"));
+    QVERIFY(json.value("reply").toString().startsWith("03 03 04 00 00 30 39"));
+    QCOMPARE(json.value("energy_kwh").toDouble(), 1234.5);
+    QVERIFY(json.value("elapsed_ms").toDouble() > 0);
+}
+
+// The same History.log line the window writes, in the file beside the program.
+void TestCliLine::historyBesideTheProgram()
+{
+    QTemporaryDir programFolder;
+    const QString program = programFolder.filePath("quorvane-cli");
+    QVERIFY(QFile::copy(buildPath("/tools/cli/quorvane-cli"), program));
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    Simulator sim;
+    QVERIFY(sim.start({"--meter", "Tarvik CT@1", "--fault", "exception:2,once"}));
+    QStringList op = runOp(sim.link, "Tarvik CT", "Read Energy", 1, {"--repeat", "2"});
+    op.removeAll("--no-history");
+    const Run run = runCli(op, program);
+    QCOMPARE(run.exitCode, 1); // not every poll succeeded
+    QFile log(programFolder.filePath("History.log"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QRegularExpression lines(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d : Tarvik CT meter Read Energy operation Fail! The response data error\.\r\n)"
+                                   R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d : Tarvik CT meter Read Energy operation success\.Current Energy is 1234\.5677 KWh\.\r\n$)");
+    QVERIFY2(lines.match(QString::fromUtf8(log.readAll())).hasMatch(), "History.log lines");
+}
+
+void TestCliLine::portThatDoesNotOpen()
+{
+    QTemporaryDir folder;
+    const Run run = runCli(runOp(folder.filePath("no_such_tty"), "Tarvik CT", "Read Energy", 1));
+    QCOMPARE(run.exitCode, 4);
+    QCOMPARE(run.err, "cannot open " + folder.filePath("no_such_tty") + ": no such device\n");
+}
+
+QTEST_GUILESS_MAIN(TestCliLine)
+#include "tst_cliline.moc"

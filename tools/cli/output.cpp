@@ -1,0 +1,67 @@
+#include "output.h"
+
+#include "codec/hexcode.h"
+
+#include <cstdio>
+
+namespace cli {
+
+std::string JsonString(std::string_view text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string Millis(serial::Clock::duration d)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", std::chrono::duration<double, std::milli>(d).count());
+    return text;
+}
+
+void Tracer::line(serial::Clock::time_point at, std::string_view what, const std::string &bytes)
+{
+    if (!m_started) {
+        m_started = true;
+        m_start = at;
+        m_previous = at;
+    }
+    char head[64];
+    std::snprintf(head, sizeof head, "%8s ms %+9.1f ms  ", Millis(at - m_start).c_str(),
+                  std::chrono::duration<double, std::milli>(at - m_previous).count());
+    m_out << head << what << bytes << "\n";
+    m_previous = at;
+}
+
+void Tracer::exchange(std::span<const std::uint8_t> request, const serial::ExchangeResult &result)
+{
+    using End = serial::ExchangeResult::End;
+    line(result.written, "SEND : ", codec::HexText(request));
+    if (result.end == End::PortFailed)
+        return;
+    if (!result.echo.empty())
+        line(result.lastByte, "ECHO : ", codec::HexText(result.echo));
+    if (result.reply.empty() || result.end == End::Timeout)
+        line(result.ended, "REV    : ", result.reply.empty() ? "NO DATA" : codec::HexText(result.reply) + " (too late)");
+    else
+        line(result.lastByte, "REV    : ", codec::HexText(result.reply));
+}
+
+} // namespace cli

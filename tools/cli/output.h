@@ -1,0 +1,40 @@
+#pragma once
+
+#include "serial/exchange.h"
+
+#include <cstdint>
+#include <ostream>
+#include <span>
+#include <string>
+#include <string_view>
+
+// How run, scan and set write what happened: JSON values, trace lines.
+namespace cli {
+
+// A JSON string literal, quotes included.
+std::string JsonString(std::string_view text);
+
+// "12.3": milliseconds to 0.1 ms.
+std::string Millis(serial::Clock::duration d);
+
+// The frames of one exchange, each with its time since `start` and the gap
+// since the previous frame: "   9.6 ms   +9.6 ms  REV    : 01 04 04 ...".
+class Tracer
+{
+public:
+    explicit Tracer(std::ostream &out)
+        : m_out(out)
+    {
+    }
+    void exchange(std::span<const std::uint8_t> request, const serial::ExchangeResult &result);
+
+private:
+    void line(serial::Clock::time_point at, std::string_view what, const std::string &bytes);
+
+    std::ostream &m_out;
+    bool m_started = false;
+    serial::Clock::time_point m_start;
+    serial::Clock::time_point m_previous;
+};
+
+} // namespace cli

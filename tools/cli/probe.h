@@ -1,0 +1,29 @@
+#pragma once
+
+#include "linesession.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Asking an address whether a meter is there, and what it is.
+namespace cli {
+
+// A request every meter of the family answers with a frame of its own: the
+// energy read of the single-precision types; the others answer it with an
+// exception, which counts as an answer too.
+std::vector<std::uint8_t> ProbeFrame(std::uint8_t address);
+
+// Whatever came back is one whole frame from that address with a right CRC.
+bool AnswerFrom(const serial::ExchangeResult &result, std::uint8_t address);
+
+// What a found device is: the read it answers, and the meter types it can be
+// with the energy each would read.
+struct Identity {
+    bool answersRead = false;                              // a read with data, not only exceptions
+    std::vector<std::pair<std::string, std::string>> types; // meter type, its energy text (empty: no read)
+};
+
+Identity Identify(LineSession &session, std::uint8_t address, const serial::ExchangeResult &probeReply);
+
+} // namespace cli

@@ -1,0 +1,80 @@
+#include "commands.h"
+#include "linesession.h"
+#include "operation.h"
+#include "output.h"
+
+#include "codec/hexcode.h"
+#include "history/historylog.h"
+
+#include <cstdio>
+
+namespace cli {
+
+namespace {
+
+std::string jsonOf(const Options &o, const Outcome &outcome)
+{
+    const auto &x = outcome.exchange;
+    std::string json = "{\"meter\": " + JsonString(o.meter) + ", \"command\": " + JsonString(o.command)
+                       + ", \"address\": " + std::to_string(o.address) + ", \"outcome\": "
+                       + JsonString(OutcomeWord(outcome.kind)) + ", \"detail\": " + JsonString(outcome.detail)
+                       + ", \"request\": " + JsonString(codec::HexText(outcome.request))
+                       + ", \"reply\": " + JsonString(codec::HexText(x.reply));
+    if (!x.echo.empty())
+        json += ", \"echo\": " + JsonString(codec::HexText(x.echo));
+    json += ", \"elapsed_ms\": " + Millis(x.ended - x.written);
+    if (outcome.energyKwh) {
+        char number[64];
+        std::snprintf(number, sizeof number, "%.10g", *outcome.energyKwh);
+        json += std::string(", \"energy_kwh\": ") + number;
+    }
+    return json + "}";
+}
+
+} // namespace
+
+int RunOnLine(const Options &options, std::ostream &out, std::ostream &err)
+{
+    const auto preparation = PrepareOperation(options);
+    if (!preparation.prepared) {
+        err << preparation.refusal << "\n";
+        return 1;
+    }
+    std::string reason;
+    const auto session = LineSession::Open(options.line, reason);
+    if (!session) {
+        err << reason << "\n";
+        return 4;
+    }
+    auto history = WindowHistoryLog();
+    Tracer tracer(out);
+    int status = 0;
+    for (int i = 0; i < options.repeat; ++i) {
+        const auto outcome = Perform(*session, options.meter, options.command, *preparation.prepared,
+                                     std::chrono::milliseconds(options.line.timeoutMs));
+        if (!options.noHistory)
+            AppendHistory(history, options.meter, options.command, outcome, err);
+        if (options.trace)
+            tracer.exchange(outcome.request, outcome.exchange);
+        if (options.json)
+            out << jsonOf(options, outcome) << "\n";
+        else if (outcome.kind == Outcome::Kind::Success)
+            out << outcome.detail << "\n";
+        else if (outcome.kind == Outcome::Kind::PortFailed)
+            err << outcome.detail << "\n";
+        else if (outcome.kind == Outcome::Kind::Timeout)
+            out << "timeout\n";
+        else
+            out << "rejected: " << outcome.detail << "\n";
+        if (outcome.exchange.trailing > 0)
+            err << "note: " << outcome.exchange.trailing << " more bytes followed the reply\n";
+        out.flush();
+        if (outcome.kind != Outcome::Kind::Success)
+            status = ExitCodeOf(outcome.kind);
+        if (outcome.kind == Outcome::Kind::PortFailed)
+            break;
+    }
+    return status;
+}
+
+} // namespace cli
