@@ -6,9 +6,16 @@ namespace cli {
 
 std::string HelpText()
 {
-    std::string text = R"(Usage:
+    std::string text = R"HELP(Usage:
   quorvane-cli frame --meter TYPE --command COMMAND --address N [value options]
   quorvane-cli reply --meter TYPE --command COMMAND --address N [value options] --bytes HEX
+  quorvane-cli run --port PORT [line options] --meter TYPE --command COMMAND --address N
+                   [value options] [--repeat N] [--json] [--trace] [--no-history]
+  quorvane-cli scan --port PORT [--baud LIST] [--parity LIST] [--stop-bits LIST]
+                    [--addresses RANGE] [--timeout MS] [--echo] [--first] [--json]
+  quorvane-cli set --port PORT [line options] --meter TYPE --address N [--new-address M]
+                   [--new-baud B] [--new-parity P --new-stop-bits S] [--trace] [--no-history]
+  quorvane-cli set --port PORT [line options] --plan FILE.csv
   quorvane-cli --help
 
 frame   prints the Modbus RTU request frame the tool sends for the operation:
@@ -16,11 +23,33 @@ frame   prints the Modbus RTU request frame the tool sends for the operation:
 reply   judges the reply bytes HEX as the tool does for that request and prints
         "accepted" and, on the next line, the detail text of its History.log
         entry, or "rejected".
+run     carries the operation out on the line: the same checks and frame as the
+        window, the reply judged as the window judges it, ended as soon as it
+        is whole (its expected length with a right CRC), else at the Modbus
+        silence of 3.5 characters, else at the time-out. Prints the detail text
+        of the History.log entry, "rejected: WHY" ("bad CRC", "wrong address 2",
+        "exception 02 (Illegal Data Address)") or "timeout", and appends the
+        window's History.log line to the window's History.log.
+scan    finds the meters on the line: every address at every setting, most
+        common settings first; a device is found when any whole frame with a
+        right CRC comes back from the probed address, an exception included.
+        Each found device is asked which energy read it answers and listed with
+        the meter types it can be; an address is listed once, at the first
+        settings it answers.
+set     changes a meter's address, baud rate or parity through the catalogue's
+        commands (address first, then baud rate, then parity) and checks each
+        change: after an address change the meter must answer at the new
+        address and no longer at the old one; after a baud rate or parity
+        change the tool switches its own line and the meter must answer there.
+        --plan runs the rows of a CSV file with the columns
+        address,meter,new_address,new_baud,new_parity,new_stop_bits (empty:
+        unchanged; a first line "address,..." is a header) one at a time, each
+        from the given line settings, and writes FILE-result.csv beside it.
 
 Options (OPTION VALUE or OPTION=VALUE):
   --meter TYPE         meter type, exactly as the meter type list shows it
   --command COMMAND    command, exactly as that type's command list shows it
-  --address N          slave address of the request, 0..255
+  --address N          slave address of the request, 0..255 (set: 1..247)
   --value V            what the parameter dialog returns first: the new address
                        ("Modify Meter Address"), the baud rate ("Modify Baud Rate"),
                        the parity NONE/ODD/EVEN ("Modify Parity"), CT1 ("Set CT")
@@ -39,14 +68,45 @@ HEX is hex pairs, upper or lower case, with or without blanks between bytes.
 Values go through the same checks as in the tool; a refused value prints the
 tool's refusal message.
 
+Line options (run, scan, set):
+  --port PORT          the serial device (or a link to it)
+  --baud N             9600 unless given (scan: a list, e.g. 9600,19200;
+                       default 9600,19200,38400,4800,2400,1200)
+  --parity P           none, odd, even, mark or space; none unless given (scan: a
+                       list of none, even, odd)
+  --data-bits N        5..8, 8 unless given
+  --stop-bits S        1, 1.5 or 2; 1 unless given (scan: a list of 1, 2). Scan's
+                       default pairs are the meters' own: none/1, even/1, odd/1,
+                       none/2; with both --parity and --stop-bits every pair of
+                       the two lists is tried
+  --timeout MS         how long to wait for a reply once the request has left
+                       the line; 1000 (scan: 50, a meter's turnaround)
+  --echo               the adapter echoes what it sends (2-wire RS-485): the
+                       request coming back first is skipped
+run: --repeat N polls N times, one line each; --json prints one JSON object per
+operation (meter, command, address, outcome success/rejected/exception/timeout,
+detail, request, reply, elapsed_ms, energy_kwh for reads); --trace prints each
+frame with its time since the start and the gap since the previous frame;
+--no-history writes nothing to History.log.
+scan: --addresses RANGE, e.g. 1-247 (the default) or 1,5,10-20; --first stops at
+the first device found; --json prints an array of objects (address, baud,
+parity, stop_bits, answered read/exception, meter_types, energy_kwh). A
+progress line goes to standard error when it is a terminal.
+set: --new-address M, --new-baud B, --new-parity none/even/odd with
+--new-stop-bits 1/2; every write appends its History.log line.
+
 Exit status:
-  0  frame printed, or reply accepted, or --help
+  0  frame printed, reply accepted, operation succeeded (every poll), a meter
+     found, every change verified, or --help
   1  value refused (its message on standard error), or reply rejected
   2  usage error: unknown meter type or command, a command the meter type does
      not offer, a missing, doubled, unknown or malformed option
+  3  no reply (run, set), or no meter answered (scan)
+  4  the port cannot be opened or written (its reason on standard error)
+  5  set: a change was acknowledged but could not be verified
 
 Meter types and their commands:
-)";
+)HELP";
     for (const auto meter : catalogue::MeterTypeNames) {
         text += "  " + std::string(meter) + ":";
         const auto list = catalogue::CommandsOf(meter);
