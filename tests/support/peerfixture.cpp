@@ -99,7 +99,7 @@ bool PeerFixture::start(const PeerMeter &meter)
     const auto single = [](float value) { return QString::number(value, 'g', 9); };
     m_peer.setProcessChannelMode(QProcess::SeparateChannels);
     m_peer.setReadChannel(QProcess::StandardOutput);
-    m_peer.start(QStringLiteral("/usr/bin/python3"),
+    m_peer.start(QStringLiteral(QUORVANE_PYTHON),
                  {QStringLiteral(QUORVANE_PEER_SCRIPT),
                   QStringLiteral("--port"), m_line.farPath(),
                   QStringLiteral("--state"), m_statePath,
