@@ -24,13 +24,14 @@ if(NOT installed STREQUAL expected)
     message(FATAL_ERROR "installed:\n  ${installed}\nexpected:\n  ${expected}")
 endif()
 
-# A PNG's IHDR chunk gives width and height as 4 big-endian bytes each.
+# A PNG starts with its 8-byte signature; the IHDR chunk then gives width and
+# height as 4 big-endian bytes each, at offsets 16 and 20.
 foreach(size IN LISTS ICON_SIZES)
     set(png ${PREFIX}/share/icons/hicolor/${size}x${size}/apps/quorvane.png)
-    file(READ ${png} signature HEX LIMIT 8)
-    file(READ ${png} extent HEX OFFSET 16 LIMIT 8)
-    string(SUBSTRING "${extent}" 0 8 width)
-    string(SUBSTRING "${extent}" 8 8 height)
+    file(READ ${png} header HEX LIMIT 24)
+    string(SUBSTRING "${header}" 0 16 signature)
+    string(SUBSTRING "${header}" 32 8 width)
+    string(SUBSTRING "${header}" 40 8 height)
     math(EXPR width "0x${width}")
     math(EXPR height "0x${height}")
     if(NOT signature STREQUAL "89504e470d0a1a0a" OR NOT width EQUAL size OR NOT height EQUAL size)
@@ -39,14 +40,9 @@ foreach(size IN LISTS ICON_SIZES)
 endforeach()
 
 # The menu entry starts the installed program and names the installed icon.
-file(STRINGS ${PREFIX}/share/applications/quorvane.desktop entry)
-foreach(key Exec Icon)
-    set(line ${entry})
-    list(FILTER line INCLUDE REGEX "^${key}=")
-    string(REGEX REPLACE "^${key}=([^ ]*).*" "\\1" value${key} "${line}")
-endforeach()
-if(NOT EXISTS ${PREFIX}/bin/${valueExec} OR NOT valueIcon STREQUAL "quorvane")
-    message(FATAL_ERROR "quorvane.desktop: Exec=${valueExec}, Icon=${valueIcon} do not match the install")
+file(STRINGS ${PREFIX}/share/applications/quorvane.desktop entry REGEX "^(Exec|Icon)=")
+if(NOT entry STREQUAL "Exec=quorvane;Icon=quorvane")
+    message(FATAL_ERROR "quorvane.desktop: ${entry}, not bin/quorvane and the quorvane icon")
 endif()
 
 # The companions run from the prefix as installed.
