@@ -156,7 +156,7 @@ QString askPymodbus(std::vector<PeerCase>& cases)
         list.append(entry);
     }
     QProcess python;
-    python.start("/usr/bin/python3", {QFINDTESTDATA("pymodbus_answer.py")});
+    python.start(QStringLiteral(QUORVANE_PYTHON), {QFINDTESTDATA("pymodbus_answer.py")});
     python.write(QJsonDocument(list).toJson(QJsonDocument::Compact));
     python.closeWriteChannel();
     if (!python.waitForFinished(60000) || python.exitCode() != 0)

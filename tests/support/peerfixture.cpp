@@ -109,7 +109,7 @@ bool PeerFixture::start(const PeerMeter &meter)
                           QStringLiteral("--export-energy"), single(meter.exportEnergy)};
     for (const quint16 missing : meter.without)
         arguments << QStringLiteral("--without") << QString::number(missing);
-    m_peer.start(QStringLiteral("/usr/bin/python3"), arguments);
+    m_peer.start(QStringLiteral(QUORVANE_PYTHON), arguments);
     // The slave says "ready" once its server runs on the line.
     const QDeadlineTimer deadline(StartMs);
     for (;;) {

@@ -1,0 +1,55 @@
+cmake_minimum_required(VERSION 3.22)
+# Installs the build into a scratch prefix and checks it holds what an operator
+# gets and nothing of the developer's: the three programs, the menu entry and
+# its icon at every size; no tests, benchmarks or screenshot tool.
+set(ICON_SIZES 16 24 32 48 64 128 256) # the hicolor sizes menus and launchers look for
+unset(ENV{DESTDIR})
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
+    RESULT_VARIABLE result OUTPUT_QUIET ERROR_VARIABLE error)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "cmake --install failed: ${error}")
+endif()
+
+set(expected bin/quorvane bin/quorvane-cli bin/quorvane-sim share/applications/quorvane.desktop)
+foreach(size IN LISTS ICON_SIZES)
+    list(APPEND expected share/icons/hicolor/${size}x${size}/apps/quorvane.png)
+endforeach()
+file(GLOB_RECURSE installed RELATIVE ${PREFIX} ${PREFIX}/*)
+list(SORT installed)
+list(SORT expected)
+if(NOT installed STREQUAL expected)
+    string(REPLACE ";" "\n  " installed "${installed}")
+    string(REPLACE ";" "\n  " expected "${expected}")
+    message(FATAL_ERROR "installed:\n  ${installed}\nexpected:\n  ${expected}")
+endif()
+
+# A PNG starts with its 8-byte signature; the IHDR chunk then gives width and
+# height as 4 big-endian bytes each, at offsets 16 and 20.
+foreach(size IN LISTS ICON_SIZES)
+    set(png ${PREFIX}/share/icons/hicolor/${size}x${size}/apps/quorvane.png)
+    file(READ ${png} header HEX LIMIT 24)
+    string(SUBSTRING "${header}" 0 16 signature)
+    string(SUBSTRING "${header}" 32 8 width)
+    string(SUBSTRING "${header}" 40 8 height)
+    math(EXPR width "0x${width}")
+    math(EXPR height "0x${height}")
+    if(NOT signature STREQUAL "89504e470d0a1a0a" OR NOT width EQUAL size OR NOT height EQUAL size)
+        message(FATAL_ERROR "${png}: ${width}x${height} (signature ${signature}), not a ${size}x${size} PNG")
+    endif()
+endforeach()
+
+# The menu entry starts the installed program and names the installed icon.
+file(STRINGS ${PREFIX}/share/applications/quorvane.desktop entry REGEX "^(Exec|Icon)=")
+if(NOT entry STREQUAL "Exec=quorvane;Icon=quorvane")
+    message(FATAL_ERROR "quorvane.desktop: ${entry}, not bin/quorvane and the quorvane icon")
+endif()
+
+# The companions run from the prefix as installed.
+foreach(program quorvane-cli quorvane-sim)
+    execute_process(COMMAND ${PREFIX}/bin/${program} --help RESULT_VARIABLE result OUTPUT_QUIET ERROR_QUIET)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "installed ${program} --help: ${result}")
+    endif()
+endforeach()
+file(REMOVE_RECURSE ${PREFIX})
