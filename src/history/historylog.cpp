@@ -35,8 +35,18 @@ HistoryLog::HistoryLog(QString programFolder, QString fallbackFolder)
     choosePath();
 }
 
+QString InstalledProgramFolder()
+{
+    return QStringLiteral(QUORVANE_INSTALL_BINDIR);
+}
+
 void HistoryLog::choosePath()
 {
+    const bool installed = QDir(m_programFolder) == QDir(InstalledProgramFolder());
+    if (installed && !m_fallbackFolder.isEmpty()) {
+        moveToFallback();
+        return;
+    }
     const QString beside = QDir(m_programFolder).filePath(QString::fromLatin1(FileName));
     const QFileInfo existing(beside);
     if ((existing.exists() && existing.isWritable()) || folderWritable(m_programFolder) || m_fallbackFolder.isEmpty()) {

@@ -2,6 +2,7 @@
 
 #include "engine/replyend.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -16,6 +17,8 @@ std::chrono::milliseconds wholeMillis(std::chrono::nanoseconds d)
 {
     return std::chrono::ceil<std::chrono::milliseconds>(std::max(d, std::chrono::nanoseconds::zero()));
 }
+
+constexpr std::chrono::milliseconds UnpacedSilence{20};
 
 } // namespace
 
@@ -41,6 +44,12 @@ ExchangeResult Exchanger::exchange(std::span<const std::uint8_t> request, std::c
     const auto lineTime = m_line.pacedByLine() ? engine::LineTime(m_settings, request.size()) : std::chrono::nanoseconds{};
     result.sent = result.written + std::chrono::duration_cast<Clock::duration>(lineTime);
 
+    // The Modbus silence on a line a UART paces. What comes over a pseudo-terminal
+    // or a network is written by software or carried in segments, and arrives in
+    // bursts whose gaps say nothing of the far end's line: there a silence must
+    // be longer to mean the reply is over.
+    const auto frameSilence = engine::FrameSilence(m_settings);
+    const auto silenceTime = m_line.pacedByLine() ? frameSilence : std::max<std::chrono::nanoseconds>(frameSilence, UnpacedSilence);
     std::vector<std::uint8_t> gathered;
     bool echoPending = skipEcho;
     QEventLoop loop;
@@ -50,7 +59,9 @@ ExchangeResult Exchanger::exchange(std::span<const std::uint8_t> request, std::c
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
     }
+    bool done = false;
     const auto finish = [&](End end) {
+        done = true;
         result.end = end;
         result.ended = Clock::now();
         silence.stop();
@@ -86,7 +97,7 @@ ExchangeResult Exchanger::exchange(std::span<const std::uint8_t> request, std::c
         if (gathered.empty())
             silence.stop();
         else
-            silence.start(wholeMillis(engine::FrameSilence(m_settings)));
+            silence.start(wholeMillis(silenceTime));
     };
 
     const auto received = QObject::connect(&m_line, &SerialLine::received, &loop, take);
@@ -94,7 +105,14 @@ ExchangeResult Exchanger::exchange(std::span<const std::uint8_t> request, std::c
         result.error = PortError::Io;
         finish(End::PortFailed);
     });
-    QObject::connect(&silence, &QTimer::timeout, &loop, [&] { finish(End::Silence); });
+    QObject::connect(&silence, &QTimer::timeout, &loop, [&] {
+        // Bytes that came while this process was not running are no silence:
+        // take what is waiting first, and end only if nothing was.
+        const std::size_t before = gathered.size();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (!done && !silence.isActive() && gathered.size() == before)
+            finish(End::Silence);
+    });
     QObject::connect(&limit, &QTimer::timeout, &loop, [&] { finish(End::Timeout); });
     limit.start(wholeMillis(result.sent + timeout - Clock::now()));
     take(); // bytes that came while the write call returned

@@ -10,7 +10,8 @@
 
 // One request and its reply on an open line, for the command line: the reply
 // ends as soon as it is complete (its expected length with a right CRC), else
-// at the Modbus silence after its last byte, else at the time-out.
+// at the Modbus silence after its last byte (at least 20 ms on a line no UART
+// paces), else at the time-out.
 namespace serial {
 
 using Clock = std::chrono::steady_clock;

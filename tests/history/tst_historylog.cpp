@@ -14,6 +14,7 @@ private slots:
     void twoWritersNeverInterleave();
     void unwritableProgramFolderMovesTheLog();
     void newestLinesFromTheTailOfAHugeLog();
+    void installedProgramFolderIsNoPlaceForTheLog();
 };
 
 void TestHistoryLog::entryLineByteForByte()
@@ -84,6 +85,15 @@ void TestHistoryLog::newestLinesFromTheTailOfAHugeLog()
     }
     QCOMPARE(log.newestLines(400), std::optional(QStringList{"second", "third"}));
     QCOMPARE(log.newestLines(1), std::optional(QStringList{"third"}));
+}
+
+// Installed, the programs' folder holds no log, even where it can be written.
+void TestHistoryLog::installedProgramFolderIsNoPlaceForTheLog()
+{
+    QTemporaryDir folder;
+    history::HistoryLog log(history::InstalledProgramFolder(), folder.path());
+    QVERIFY(log.relocated());
+    QCOMPARE(log.path(), QDir(folder.path()).filePath("History.log"));
 }
 
 QTEST_APPLESS_MAIN(TestHistoryLog)

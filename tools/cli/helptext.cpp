@@ -26,7 +26,8 @@ reply   judges the reply bytes HEX as the tool does for that request and prints
 run     carries the operation out on the line: the same checks and frame as the
         window, the reply judged as the window judges it, ended as soon as it
         is whole (its expected length with a right CRC), else at the Modbus
-        silence of 3.5 characters, else at the time-out. Prints the detail text
+        silence of 3.5 characters (at least 20 ms where no UART paces the line:
+        a pseudo-terminal or a gateway), else at the time-out. Prints the detail text
         of the History.log entry, "rejected: WHY" ("bad CRC", "wrong address 2",
         "exception 02 (Illegal Data Address)") or "timeout", and appends the
         window's History.log line to the window's History.log.
