@@ -35,14 +35,16 @@ HistoryLog::HistoryLog(QString programFolder, QString fallbackFolder)
     choosePath();
 }
 
-QString InstalledProgramFolder()
+QStringList InstalledProgramFolders()
 {
-    return QStringLiteral(QUORVANE_INSTALL_BINDIR);
+    return QStringLiteral(QUORVANE_INSTALL_BINDIRS).split(QLatin1Char(':'), Qt::SkipEmptyParts);
 }
 
 void HistoryLog::choosePath()
 {
-    const bool installed = QDir(m_programFolder) == QDir(InstalledProgramFolder());
+    const QStringList installedFolders = InstalledProgramFolders();
+    const bool installed = std::any_of(installedFolders.begin(), installedFolders.end(),
+                                       [this](const QString &folder) { return QDir(m_programFolder) == QDir(folder); });
     if (installed && !m_fallbackFolder.isEmpty()) {
         moveToFallback();
         return;

@@ -39,9 +39,9 @@ inline const QString TimeoutOutcome = QStringLiteral(" operation Fail! Response 
 // One entry line: "yyyy-mm-dd hh:mm:ss : M meter C" + outcome, CR LF ended.
 QByteArray EntryLine(const QDateTime &when, const QString &meterType, const QString &command, const QString &outcome);
 
-// The folder the installed programs live in (/usr/bin for the package). Logs
-// do not belong there even where it can be written (as root).
-QString InstalledProgramFolder();
+// The folders installed programs live in (/usr/bin for the package). Logs do
+// not belong there even where they can be written (as root).
+QStringList InstalledProgramFolders();
 
 // History.log: one line per completed operation, kept beside the program or,
 // where that folder cannot be written or is the installed programs' folder,

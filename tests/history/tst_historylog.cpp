@@ -91,9 +91,12 @@ void TestHistoryLog::newestLinesFromTheTailOfAHugeLog()
 void TestHistoryLog::installedProgramFolderIsNoPlaceForTheLog()
 {
     QTemporaryDir folder;
-    history::HistoryLog log(history::InstalledProgramFolder(), folder.path());
-    QVERIFY(log.relocated());
-    QCOMPARE(log.path(), QDir(folder.path()).filePath("History.log"));
+    QVERIFY(history::InstalledProgramFolders().contains("/usr/bin")); // the package's
+    for (const QString &installed : history::InstalledProgramFolders()) {
+        history::HistoryLog log(installed, folder.path());
+        QVERIFY(log.relocated());
+        QCOMPARE(log.path(), QDir(folder.path()).filePath("History.log"));
+    }
 }
 
 QTEST_APPLESS_MAIN(TestHistoryLog)
