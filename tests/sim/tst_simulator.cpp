@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSerialPort>
 #include <QtTest>
 
 #include <algorithm>
@@ -51,6 +52,22 @@ double msBetween(Clock::time_point from, Clock::time_point to)
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
+// The bytes a pause of at least pauseMs comes before; 0: right after the request.
+QList<int> pausesOf(Clock::time_point sent, const std::vector<Arrival>& arrivals, int pauseMs)
+{
+    QList<int> pauses;
+    for (std::size_t i = 0; i < arrivals.size(); ++i)
+        if (msBetween(i == 0 ? sent : arrivals[i - 1].at, arrivals[i].at) >= pauseMs)
+            pauses.append(static_cast<int>(i));
+    return pauses;
+}
+
+Bytes joined(Bytes first, const Bytes& second)
+{
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
 std::vector<std::string_view> commandsOf(std::string_view meterType)
 {
     return catalogue::CommandsOf(meterType)->commands;
@@ -75,7 +92,7 @@ Bytes catalogueRequest(std::string_view meterType, std::string_view command, int
     else if (value.empty() && command == cmd::ModifyBaudRate)
         value = "9600";
     else if (command == cmd::ModifyParity)
-        std::tie(value, second) = std::pair{"NONE", "1"};
+        std::tie(value, second) = std::pair{value.empty() ? "NONE" : value, "1"};
     else if (command == cmd::SetCt)
         std::tie(value, second) = std::pair{"100", "5"};
     const int code = value.empty() ? 0 : engine::AcceptParameter(state, meterType, command, kind, value, second).code;
@@ -271,24 +288,161 @@ private slots:
         QCOMPARE(sim.stop(), 0);
     }
 
+    // Meters with line settings of their own on one pty, the tool's side set as a row says:
+    // baud rate and stop bits are matched, parity cannot be, and the reply is paced at the
+    // answering meter's own settings.
+    void lineSettingsPerMeter_data()
+    {
+        QTest::addColumn<QString>("toolLine");
+        QTest::addColumn<Bytes>("request");
+        QTest::addColumn<Bytes>("reply"); // empty: no reply
+        QTest::addColumn<double>("characterMs");
+        const Bytes morelAt17 = withCrc("1103011E0002");
+        const Bytes pescaAt6 = withCrc("0603011E0002");
+        const Bytes morelAt4 = withCrc("0403011E0002");
+        QTest::newRow("9600,N,8,1: Tarvik CT@1 at 9600 8N1") << "9600,N,8,1" << ReadEnergyAt1 << EnergyReplyAt1 << 10 * 1000.0 / 9600;
+        QTest::newRow("19200,N,8,1: not Tarvik CT@1") << "19200,N,8,1" << ReadEnergyAt1 << Bytes{} << 0.0;
+        QTest::newRow("19200,N,8,1: Morel-K@17 at 19200 8N1")
+            << "19200,N,8,1" << morelAt17 << withCrc("1103040000303A") << 10 * 1000.0 / 19200;
+        QTest::newRow("9600,N,8,1: not Morel-K@17") << "9600,N,8,1" << morelAt17 << Bytes{} << 0.0;
+        QTest::newRow("9600,N,8,2: Pesca-K@6 at 9600 8N2")
+            << "9600,N,8,2" << pescaAt6 << withCrc("0603040001E241") << 11 * 1000.0 / 9600;
+        QTest::newRow("9600,N,8,1: not Pesca-K@6") << "9600,N,8,1" << pescaAt6 << Bytes{} << 0.0;
+        QTest::newRow("9600,E,8,1: Tarvik CT@1 at 8N1, no parity on a pty")
+            << "9600,E,8,1" << ReadEnergyAt1 << EnergyReplyAt1 << 10 * 1000.0 / 9600;
+        QTest::newRow("1200,N,8,2: Morel-K@4 at 1200 8E2, in 12-bit characters")
+            << "1200,N,8,2" << morelAt4 << withCrc("0403040000303A") << 12 * 1000.0 / 1200;
+        QTest::newRow("1200,N,8,1: not Morel-K@4") << "1200,N,8,1" << morelAt4 << Bytes{} << 0.0;
+    }
+
+    void lineSettingsPerMeter()
+    {
+        QFETCH(QString, toolLine);
+        QFETCH(Bytes, request);
+        QFETCH(Bytes, reply);
+        QFETCH(double, characterMs);
+        SimProcess sim;
+        start(sim, {"--meter", "Tarvik CT@1", "--meter", "Morel-K@17,19200", "--meter", "Pesca-K@6,9600,none,2",
+                    "--meter", "Morel-K@4,1200,even,2"});
+        const auto line = engine::parseLineSettings(toolLine.toStdString());
+        QVERIFY(line && sim.setLine(*line));
+        const auto sent = sim.send(request);
+        const auto arrivals = sim.receive(std::max<std::size_t>(reply.size(), 1), reply.empty() ? 400ms : 3s);
+        QCOMPARE(hexText(BytesOf(arrivals)), hexText(reply));
+        if (!reply.empty()) {
+            const double ms = msBetween(sent, arrivals.back().at);
+            const double least = 0.95 * static_cast<double>(reply.size()) * characterMs;
+            QVERIFY2(ms >= least && ms <= least + 40, qPrintable(QString::number(ms)));
+        }
+        const auto fields = toolLine.split(',');
+        const auto heard = QString("at %1 8?%2").arg(fields[0], fields[3]);
+        QVERIFY2(sim.logText().contains(heard), qPrintable(sim.logText()));
+        QCOMPARE(sim.stop(), 0);
+    }
+
+    // The tool's own kind of port on the pty: the speed and stop bits it opens with are heard.
+    void serialPortSettingsHeard_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<QSerialPort::Parity>("parity");
+        QTest::addColumn<QSerialPort::StopBits>("stopBits");
+        QTest::addColumn<bool>("answered");
+        QTest::newRow("19200 8N2: answered") << 19200 << QSerialPort::NoParity << QSerialPort::TwoStop << true;
+        QTest::newRow("19200 8E2: answered, no parity on a pty") << 19200 << QSerialPort::EvenParity << QSerialPort::TwoStop << true;
+        QTest::newRow("19200 8N1: silent") << 19200 << QSerialPort::NoParity << QSerialPort::OneStop << false;
+        QTest::newRow("9600 8N2: silent") << 9600 << QSerialPort::NoParity << QSerialPort::TwoStop << false;
+    }
+
+    void serialPortSettingsHeard()
+    {
+        QFETCH(int, baud);
+        QFETCH(QSerialPort::Parity, parity);
+        QFETCH(QSerialPort::StopBits, stopBits);
+        QFETCH(bool, answered);
+        SimProcess sim;
+        start(sim, {"--meter", "Morel-K@17,19200,none,2"});
+        sim.releasePort();
+        QSerialPort port(sim.port());
+        port.setBaudRate(baud);
+        port.setParity(parity);
+        port.setStopBits(stopBits);
+        QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
+        const Bytes request = withCrc("1103011E0002");
+        port.write(reinterpret_cast<const char*>(request.data()), static_cast<qint64>(request.size()));
+        QVERIFY(port.waitForBytesWritten(2000));
+        QByteArray reply;
+        QDeadlineTimer deadline(answered ? 3000 : 400);
+        while (reply.size() < 9 && port.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            reply += port.readAll();
+        QCOMPARE(QString(reply.toHex(' ').toUpper()), answered ? hexText(withCrc("1103040000303A")) : QString());
+        const auto heard = QString("at %1 8?%2").arg(baud).arg(stopBits == QSerialPort::TwoStop ? 2 : 1);
+        QVERIFY2(sim.logText().contains(heard), qPrintable(sim.logText()));
+        port.close();
+        QCOMPARE(sim.stop(), 0);
+    }
+
+    // A new baud rate is the written meter's alone: its neighbour stays at 9600.
     void baudChangeAfterReply()
     {
         SimProcess sim;
-        start(sim, {"--meter", "Morel-K@1"});
+        start(sim, {"--meter", "Morel-K@1", "--meter", "Morel-K@2"});
         sim.send(catalogueRequest("Morel-K", cmd::ModifyBaudRate, 1, "1200"));
         // The echo still goes out at 9600 baud: 8 characters in about 8 ms, not 67.
         const auto echo = sim.receive(8, 2s);
         QCOMPARE(echo.size(), 8u);
         const double echoMs = msBetween(echo.front().at, echo.back().at);
         QVERIFY2(echoMs < 40, qPrintable(QString::number(echoMs)));
-        // The next reply is paced at 1200 baud: 9 characters of 10 bits.
-        const auto sent = sim.send(withCrc("0103011E0002"));
+        const Bytes readAt1 = withCrc("0103011E0002");
+        const Bytes readAt2 = withCrc("0203011E0002");
+        sim.send(readAt2);
+        QCOMPARE(hexText(BytesOf(sim.receive(9, 2s))), hexText(withCrc("0203040000303A")));
+        sim.send(readAt1);
+        QVERIFY(sim.receive(1, 400ms).empty());
+
+        // The tool follows the meter to 1200 baud; the reply is paced at it: 9 characters of 10 bits.
+        QVERIFY(sim.setLine({1200}));
+        const auto sent = sim.send(readAt1);
         const auto reply = sim.receive(9, 3s);
-        QCOMPARE(reply.size(), 9u);
+        QCOMPARE(hexText(BytesOf(reply)), hexText(withCrc("0103040000303A")));
         QVERIFY2(msBetween(sent, reply.back().at) >= 0.95 * 9 * 10 * 1000.0 / 1200,
                  qPrintable(QString::number(msBetween(sent, reply.back().at))));
-        QVERIFY(sim.logText().contains("1200 8N1"));
+        sim.send(readAt2);
+        QVERIFY(sim.receive(1, 400ms).empty());
+        QVERIFY(sim.logText().contains("Morel-K@1 now listens at 1200 8N1"));
         QCOMPARE(sim.stop(), 0);
+    }
+
+    // On a device the simulator hears at its own settings: a meter set otherwise is silent,
+    // and one whose parity is changed falls out of hearing while its neighbour answers on.
+    void deviceHearsItsOwnSettings()
+    {
+        QTemporaryDir folder;
+        const auto simSide = folder.filePath("sim-side");
+        const auto toolSide = folder.filePath("tool-side");
+        QProcess socat;
+        socat.start("socat", {"pty,raw,echo=0,link=" + simSide, "pty,raw,echo=0,link=" + toolSide});
+        QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(simSide) && QFileInfo::exists(toolSide); }, 5000));
+        SimProcess sim;
+        QVERIFY2(sim.start(EnergyArguments + QStringList{"--device", simSide, "--meter", "Tarvik CT@1", "--meter",
+                                                         "Tarvik CT@2", "--meter", "Morel-K@17,19200"},
+                           toolSide),
+                 qPrintable(sim.error()));
+        sim.send(withCrc("1103011E0002"));
+        QVERIFY(sim.receive(1, 400ms).empty());
+        sim.send(ReadEnergyAt1);
+        QCOMPARE(hexText(BytesOf(sim.receive(9, 2s))), hexText(EnergyReplyAt1));
+
+        sim.send(catalogueRequest("Tarvik CT", cmd::ModifyParity, 1, "EVEN"));
+        QCOMPARE(sim.receive(8, 2s).size(), 8u);
+        sim.send(ReadEnergyAt1);
+        QVERIFY(sim.receive(1, 400ms).empty());
+        sim.send(withCrc("020401560002"));
+        QCOMPARE(hexText(BytesOf(sim.receive(9, 2s))), hexText(withCrc("020404449A522B")));
+        QVERIFY2(sim.logText().contains("Tarvik CT@1 now listens at 9600 8E1; the device stays at 9600 8N1"),
+                 qPrintable(sim.logText()));
+        QCOMPARE(sim.stop(), 0);
+        socat.terminate();
+        socat.waitForFinished(5000);
     }
 
     void pacing_data()
@@ -343,6 +497,12 @@ private slots:
         QTest::newRow("garbage:5") << "garbage:5" << energy << 14 << false << QList<int>{} << 100;
         QTest::newRow("chatter:40") << "chatter:40" << energy << 49 << false << QList<int>{} << 100;
         QTest::newRow("chatter") << "chatter" << energy << -1 << false << QList<int>{} << 100;
+        QTest::newRow("echo: the request, then the reply") << "echo" << joined(ReadEnergyAt1, energy) << 17 << false
+                                                           << QList<int>{} << 100;
+        QTest::newRow("echo,silent: the request alone") << "echo,silent" << ReadEnergyAt1 << 8 << false
+                                                        << QList<int>{} << 100;
+        QTest::newRow("echo,once: then the reading alone") << "echo,once" << joined(ReadEnergyAt1, energy) << 17
+                                                           << false << QList<int>{} << 100;
     }
 
     void faults()
@@ -365,11 +525,7 @@ private slots:
             QVERIFY2(sim.receive(1, 300ms).empty(), "more than expected");
         QCOMPARE(hexText(Bytes(bytes.begin(), bytes.begin() + static_cast<long>(head.size()))), hexText(head));
         QCOMPARE(engine::ValidateReply(bytes, static_cast<int>(bytes.size()), 1, "010404"), valid);
-        QList<int> pauses;
-        for (std::size_t i = 0; i < arrivals.size(); ++i)
-            if (msBetween(i == 0 ? sent : arrivals[i - 1].at, arrivals[i].at) >= pauseMs)
-                pauses.append(static_cast<int>(i));
-        QCOMPARE(pauses, pausesAt);
+        QCOMPARE(pausesOf(sent, arrivals, pauseMs), pausesAt);
         if (fault.endsWith(",once")) {
             sim.send(ReadEnergyAt1);
             QCOMPARE(hexText(BytesOf(sim.receive(9, 2s))), hexText(EnergyReplyAt1));
@@ -407,6 +563,10 @@ private slots:
         QTest::newRow("--fault split:1:10") << QStringList{"--fault", "split:1:10"} << 2;
         QTest::newRow("--energy 5e8 for Pesca-K") << QStringList{"--energy", "5e8", "--meter", "Pesca-K@1"} << 2;
         QTest::newRow("--device /nonexistent") << QStringList{"--device", "/nonexistent/tty"} << 1;
+        QTest::newRow("--meter Morel-K@17,14400") << QStringList{"--meter", "Morel-K@17,14400"} << 2;
+        QTest::newRow("--meter Morel-K@17,9600,mark") << QStringList{"--meter", "Morel-K@17,9600,mark"} << 2;
+        QTest::newRow("--meter Morel-K@17,9600,none,1.5") << QStringList{"--meter", "Morel-K@17,9600,none,1.5"} << 2;
+        QTest::newRow("--meter Morel-K@17,9600,none,1,8") << QStringList{"--meter", "Morel-K@17,9600,none,1,8"} << 2;
     }
 
     void commandLine()
@@ -420,7 +580,8 @@ private slots:
         if (exitCode != 0)
             QVERIFY(process.readAllStandardError().startsWith("quorvane-sim: "));
         else
-            QVERIFY(process.readAllStandardOutput().contains("--fault <MODE>"));
+            for (const auto help = process.readAllStandardOutput(); const char* option : {"--fault <MODE>", "  echo  "})
+                QVERIFY2(help.contains(option), option);
     }
 };
 
