@@ -62,11 +62,30 @@ QList<int> pausesOf(Clock::time_point sent, const std::vector<Arrival>& arrivals
     return pauses;
 }
 
+// A Modbus TCP request: the MBAP header with protocol 0, then unit id and PDU.
+Bytes mbap(quint16 transaction, const char* unitAndPdu)
+{
+    const auto body = QByteArray::fromHex(unitAndPdu);
+    QByteArray frame;
+    frame.append(char(transaction >> 8)).append(char(transaction & 0xFF)).append(2, '\0');
+    frame.append(char(body.size() >> 8)).append(char(body.size() & 0xFF)).append(body);
+    return Bytes(frame.begin(), frame.end());
+}
+
+Bytes hexBytes(const char* hex)
+{
+    const auto bytes = QByteArray::fromHex(hex);
+    return Bytes(bytes.begin(), bytes.end());
+}
+
 Bytes joined(Bytes first, const Bytes& second)
 {
     first.insert(first.end(), second.begin(), second.end());
     return first;
 }
+
+// The same meters behind both kinds of TCP listener; Morel-K's own line settings count for nothing there.
+const QStringList TcpMeters = {"--meter", "Tarvik CT@1", "--meter", "Morel-K@17,19200,even,2"};
 
 std::vector<std::string_view> commandsOf(std::string_view meterType)
 {
@@ -192,10 +211,12 @@ QString askPymodbus(std::vector<PeerCase>& cases)
 
 } // namespace
 
-// quorvane-sim seen from the tool's side of its pseudo-terminal.
+// quorvane-sim seen from the tool's side of its pseudo-terminal, and as a client of its TCP listener.
 class TestSimulator : public QObject {
     Q_OBJECT
     SimProcess m_all; // every meter type on one line
+    SimProcess m_rtuTcp;
+    SimProcess m_modbusTcp;
     std::vector<PeerCase> m_peerCases;
 
     void start(SimProcess& sim, const QStringList& extra) { QVERIFY2(sim.start(EnergyArguments + extra), qPrintable(sim.error())); }
@@ -210,9 +231,16 @@ private slots:
         for (const auto name : catalogue::MeterTypeNames)
             args << "--meter" << text(name) + "@" + QString::number(addressOf(name));
         start(m_all, args);
+        start(m_rtuTcp, TcpMeters + QStringList{"--listen", "rtu-tcp://127.0.0.1:0"});
+        start(m_modbusTcp, TcpMeters + QStringList{"--listen", "modbus-tcp://127.0.0.1:0"});
     }
 
-    void cleanupTestCase() { QCOMPARE(m_all.stop(), 0); }
+    void cleanupTestCase()
+    {
+        QCOMPARE(m_all.stop(), 0);
+        QCOMPARE(m_rtuTcp.stop(), 0);
+        QCOMPARE(m_modbusTcp.stop(), 0);
+    }
 
     // Every command of every meter type and the refusals, as pymodbus answers them; then
     // where the meters differ from a generic slave: the scaled energies, what a
@@ -533,6 +561,157 @@ private slots:
         QCOMPARE(sim.stop(), 0);
     }
 
+    // Requests through a QTcpSocket: RTU frames as they are in rtu-tcp, MBAP frames in modbus-tcp.
+    void tcpAnswers_data()
+    {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<Bytes>("request");
+        QTest::addColumn<Bytes>("reply"); // empty: no reply
+        const QString rtu = "rtu-tcp";
+        const QString modbus = "modbus-tcp";
+        QTest::newRow("rtu-tcp 01 04 01 56 00 02: read") << rtu << ReadEnergyAt1 << EnergyReplyAt1;
+        QTest::newRow("rtu-tcp 01 10 00 1C 00 02 04 ...: write echo")
+            << rtu << catalogueRequest("Tarvik CT", cmd::ModifyBaudRate, 1) << withCrc("0110001C0002");
+        QTest::newRow("rtu-tcp 11 03 01 1E 00 02: Morel-K@17 at 19200 8E2 answers")
+            << rtu << withCrc("1103011E0002") << withCrc("1103040000303A");
+        QTest::newRow("rtu-tcp 01 04 01 56 00 02 27 90: bad CRC") << rtu << Bytes{1, 4, 1, 0x56, 0, 2, 0x27, 0x90} << Bytes{};
+        QTest::newRow("rtu-tcp 2A 04 01 56 00 02: no meter at 42") << rtu << withCrc("2A0401560002") << Bytes{};
+        QTest::newRow("modbus-tcp 00 01 | 01 04 01 56 00 02: read")
+            << modbus << mbap(0x0001, "010401560002") << hexBytes("000100000007010404449A522B");
+        QTest::newRow("modbus-tcp BE EF | 01 04 01 56 00 02: transaction echoed")
+            << modbus << mbap(0xBEEF, "010401560002") << hexBytes("BEEF00000007010404449A522B");
+        QTest::newRow("modbus-tcp 00 02 | 01 10 00 1C 00 02 04 40 00 00 00: write echo")
+            << modbus << mbap(0x0002, "0110001C00020440000000") << hexBytes("0002000000060110001C0002");
+        QTest::newRow("modbus-tcp 00 03 | 11 03 01 1E 00 02: unit 17")
+            << modbus << mbap(0x0003, "1103011E0002") << hexBytes("0003000000071103040000303A");
+        QTest::newRow("modbus-tcp 00 04 | 01 41: exception 1") << modbus << mbap(0x0004, "0141") << hexBytes("00040000000301C101");
+        QTest::newRow("modbus-tcp 00 05 | 2A 04 01 56 00 02: no meter at 42")
+            << modbus << mbap(0x0005, "2A0401560002") << Bytes{};
+        QTest::newRow("modbus-tcp 00 06 00 01 00 06 ...: protocol 1 dropped")
+            << modbus << hexBytes("000600010006010401560002") << Bytes{};
+        QTest::newRow("modbus-tcp 00 07 00 00 00 01 01: length 1 dropped") << modbus << hexBytes("00070000000101") << Bytes{};
+        QTest::newRow("modbus-tcp 00 08 00 00 01 2C ...: length 300 dropped")
+            << modbus << hexBytes("00080000012C010401560002") << Bytes{};
+    }
+
+    void tcpAnswers()
+    {
+        QFETCH(QString, scheme);
+        QFETCH(Bytes, request);
+        QFETCH(Bytes, reply);
+        auto& sim = scheme == "rtu-tcp" ? m_rtuTcp : m_modbusTcp;
+        QVERIFY(sim.port().startsWith(scheme + "://127.0.0.1:"));
+        sim.send(request);
+        QCOMPARE(hexText(BytesOf(sim.receive(std::max<std::size_t>(reply.size(), 1), reply.empty() ? 400ms : 2s))),
+                 hexText(reply));
+        // The stream is in step again for the next request.
+        const auto probe = scheme == "rtu-tcp" ? ReadEnergyAt1 : mbap(0x7777, "010401560002");
+        const auto answer = scheme == "rtu-tcp" ? EnergyReplyAt1 : hexBytes("777700000007010404449A522B");
+        sim.send(probe);
+        QCOMPARE(hexText(BytesOf(sim.receive(answer.size(), 2s))), hexText(answer));
+    }
+
+    // What comes back over TCP for "Read Energy" at address 1 under each fault.
+    void tcpFaults_data()
+    {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<Bytes>("head"); // what arrives first
+        QTest::addColumn<int>("size");   // all that arrives
+        QTest::addColumn<QList<int>>("pausesAt");
+        QTest::addColumn<int>("pauseMs");
+        const Bytes mbapEnergy = hexBytes("000100000007010404449A522B");
+        QTest::newRow("rtu-tcp silent") << "rtu-tcp" << "silent" << Bytes{} << 0 << QList<int>{} << 100;
+        QTest::newRow("modbus-tcp silent") << "modbus-tcp" << "silent" << Bytes{} << 0 << QList<int>{} << 100;
+        QTest::newRow("modbus-tcp exception:2 -> 01 84 02")
+            << "modbus-tcp" << "exception:2" << hexBytes("000100000003018402") << 9 << QList<int>{} << 100;
+        QTest::newRow("rtu-tcp bad-crc") << "rtu-tcp" << "bad-crc" << Bytes(EnergyReplyAt1.begin(), EnergyReplyAt1.end() - 2)
+                                         << 9 << QList<int>{} << 100;
+        QTest::newRow("rtu-tcp garbage:5") << "rtu-tcp" << "garbage:5" << EnergyReplyAt1 << 14 << QList<int>{} << 100;
+        QTest::newRow("rtu-tcp split:3:150") << "rtu-tcp" << "split:3:150" << EnergyReplyAt1 << 9 << QList<int>{3, 6} << 100;
+        QTest::newRow("modbus-tcp split:3:150") << "modbus-tcp" << "split:3:150" << mbapEnergy << 13 << QList<int>{5, 9}
+                                                << 100;
+        QTest::newRow("modbus-tcp late:300") << "modbus-tcp" << "late:300" << mbapEnergy << 13 << QList<int>{0} << 300;
+    }
+
+    void tcpFaults()
+    {
+        QFETCH(QString, scheme);
+        QFETCH(QString, fault);
+        QFETCH(Bytes, head);
+        QFETCH(int, size);
+        QFETCH(QList<int>, pausesAt);
+        QFETCH(int, pauseMs);
+        SimProcess sim;
+        start(sim, {"--listen", scheme + "://127.0.0.1:0", "--fault", fault});
+        const auto sent = sim.send(scheme == "rtu-tcp" ? ReadEnergyAt1 : mbap(0x0001, "010401560002"));
+        const auto arrivals = sim.receive(static_cast<std::size_t>(size), 3s);
+        const auto bytes = BytesOf(arrivals);
+        QCOMPARE(bytes.size(), static_cast<std::size_t>(size));
+        QVERIFY2(sim.receive(1, 300ms).empty(), "more than expected");
+        QCOMPARE(hexText(Bytes(bytes.begin(), bytes.begin() + static_cast<long>(head.size()))), hexText(head));
+        if (fault == "bad-crc")
+            QVERIFY(bytes != EnergyReplyAt1);
+        QCOMPARE(pausesOf(sent, arrivals, pauseMs), pausesAt);
+        QCOMPARE(sim.stop(), 0);
+    }
+
+    // One client at a time: a new one replaces the one served, and the next after one leaves is served.
+    void tcpClientReplaced()
+    {
+        SimProcess sim;
+        start(sim, {"--listen", "modbus-tcp://127.0.0.1:0"});
+        const auto read = mbap(0x0101, "010401560002");
+        const auto reply = hexBytes("010100000007010404449A522B");
+        QTcpSocket other;
+        const QUrl url(sim.port());
+        other.connectToHost(url.host(), static_cast<quint16>(url.port()));
+        QVERIFY(other.waitForConnected(5000));
+        other.write(reinterpret_cast<const char*>(read.data()), static_cast<qint64>(read.size()));
+        QByteArray got;
+        QDeadlineTimer deadline(2000);
+        while (got.size() < static_cast<qsizetype>(reply.size()) && other.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            got += other.readAll();
+        QCOMPARE(QString(got.toHex(' ').toUpper()), hexText(reply));
+        QVERIFY(sim.socket().state() == QAbstractSocket::UnconnectedState || sim.socket().waitForDisconnected(2000));
+
+        other.disconnectFromHost();
+        QVERIFY(sim.reconnect());
+        sim.send(read);
+        QCOMPARE(hexText(BytesOf(sim.receive(reply.size(), 2s))), hexText(reply));
+        const auto log = sim.logText();
+        QVERIFY2(log.contains("replacing") && log.contains("went away"), qPrintable(log));
+        QCOMPARE(sim.stop(), 0);
+    }
+
+    // pymodbus as the client, in both framings: a read of each meter and a write.
+    void pymodbusOverTcp_data()
+    {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<QString>("framer");
+        QTest::newRow("modbus-tcp, socket framer") << "modbus-tcp" << "socket";
+        QTest::newRow("rtu-tcp, RTU framer") << "rtu-tcp" << "rtu";
+    }
+
+    void pymodbusOverTcp()
+    {
+        QFETCH(QString, scheme);
+        QFETCH(QString, framer);
+        SimProcess sim;
+        start(sim, TcpMeters + QStringList{"--listen", scheme + "://127.0.0.1:0"});
+        const QUrl url(sim.port());
+        QProcess python;
+        python.start("/usr/bin/python3", {QFINDTESTDATA("pymodbus_tcp_client.py"), url.host(), QString::number(url.port()), framer});
+        QVERIFY(python.waitForFinished(30000));
+        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+        const auto answers = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+        // 1234.5677 kWh as a single; 12346 tenths; the write echo of register 0x001C, two registers.
+        QCOMPARE(answers["energy"].toArray(), (QJsonArray{0x449A, 0x522B}));
+        QCOMPARE(answers["tenths"].toArray(), (QJsonArray{0, 12346}));
+        QCOMPARE(answers["written"].toArray(), (QJsonArray{0x001C, 2}));
+        QCOMPARE(sim.stop(), 0);
+    }
+
     void linkLogAndCleanStop()
     {
         QTemporaryDir folder;
@@ -567,6 +746,16 @@ private slots:
         QTest::newRow("--meter Morel-K@17,9600,mark") << QStringList{"--meter", "Morel-K@17,9600,mark"} << 2;
         QTest::newRow("--meter Morel-K@17,9600,none,1.5") << QStringList{"--meter", "Morel-K@17,9600,none,1.5"} << 2;
         QTest::newRow("--meter Morel-K@17,9600,none,1,8") << QStringList{"--meter", "Morel-K@17,9600,none,1,8"} << 2;
+        QTest::newRow("--listen ftp://127.0.0.1:0") << QStringList{"--listen", "ftp://127.0.0.1:0"} << 2;
+        QTest::newRow("--listen rtu-tcp://example.org:0") << QStringList{"--listen", "rtu-tcp://example.org:0"} << 2;
+        QTest::newRow("--listen rtu-tcp://127.0.0.1:65536") << QStringList{"--listen", "rtu-tcp://127.0.0.1:65536"} << 2;
+        QTest::newRow("--listen with --device")
+            << QStringList{"--listen", "rtu-tcp://127.0.0.1:0", "--device", "/dev/null"} << 2;
+        QTest::newRow("--listen rtu-tcp --fault echo") << QStringList{"--listen", "rtu-tcp://127.0.0.1:0", "--fault", "echo"} << 2;
+        QTest::newRow("--listen modbus-tcp --fault bad-crc")
+            << QStringList{"--listen", "modbus-tcp://127.0.0.1:0", "--fault", "bad-crc"} << 2;
+        QTest::newRow("--listen modbus-tcp --fault garbage:3")
+            << QStringList{"--listen", "modbus-tcp://127.0.0.1:0", "--fault", "garbage:3"} << 2;
     }
 
     void commandLine()
@@ -580,7 +769,7 @@ private slots:
         if (exitCode != 0)
             QVERIFY(process.readAllStandardError().startsWith("quorvane-sim: "));
         else
-            for (const auto help = process.readAllStandardOutput(); const char* option : {"--fault <MODE>", "  echo  "})
+            for (const auto help = process.readAllStandardOutput(); const char* option : {"--fault <MODE>", "--listen <URL>", "  echo  "})
                 QVERIFY2(help.contains(option), option);
     }
 };
