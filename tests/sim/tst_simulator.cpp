@@ -480,6 +480,9 @@ private slots:
         QTest::newRow("9600 8N1") << QStringList{} << 10 * 1000.0 / 9600;
         QTest::newRow("1200 8N1") << QStringList{"--baud", "1200"} << 10 * 1000.0 / 1200;
         QTest::newRow("1200 8E2") << QStringList{"--baud", "1200", "--parity", "even", "--stop-bits", "2"} << 12 * 1000.0 / 1200;
+        // 38400 is a new pty's own speed: parity asked at an unchanged speed once kept it from starting.
+        QTest::newRow("38400 8E1") << QStringList{"--baud", "38400", "--parity", "even"}
+                                   << 11 * 1000.0 / 38400;
     }
 
     void pacing()

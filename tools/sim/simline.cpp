@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -15,17 +14,12 @@ namespace sim {
 
 namespace {
 
-std::string systemError(const std::string& what)
-{
-    return what + ": " + std::strerror(errno);
-}
-
 // Raw bytes both ways: no echo, no CR/LF translation, no flow control.
 bool makeRaw(int fd, std::string& error)
 {
     termios tio{};
     if (tcgetattr(fd, &tio) != 0) {
-        error = systemError("tcgetattr");
+        error = detail::SystemError("tcgetattr");
         return false;
     }
     cfmakeraw(&tio);
@@ -35,7 +29,7 @@ bool makeRaw(int fd, std::string& error)
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     if (tcsetattr(fd, TCSANOW, &tio) != 0) {
-        error = systemError("tcsetattr");
+        error = detail::SystemError("tcsetattr");
         return false;
     }
     return true;
@@ -89,16 +83,16 @@ bool IsSupportedBaud(int baud)
 std::unique_ptr<SimLine> SimLine::OpenPseudoTerminal(std::string& error)
 {
     std::unique_ptr<SimLine> line(new SimLine);
-    line->m_pseudoTerminal = true;
-    line->m_pacedBySoftware = true;
+    line->m_onPseudoTerminal = true;
+    line->m_sharedWithTool = true;
     line->m_fd = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (line->m_fd < 0) {
-        error = systemError("posix_openpt");
+        error = detail::SystemError("posix_openpt");
         return nullptr;
     }
     char name[128] = {};
     if (grantpt(line->m_fd) != 0 || unlockpt(line->m_fd) != 0 || ptsname_r(line->m_fd, name, sizeof name) != 0) {
-        error = systemError("pseudo-terminal set-up");
+        error = detail::SystemError("pseudo-terminal set-up");
         return nullptr;
     }
     line->m_portPath = name;
@@ -106,7 +100,7 @@ std::unique_ptr<SimLine> SimLine::OpenPseudoTerminal(std::string& error)
     // (no hang-up on our side) and keeps the raw mode set here.
     line->m_keepOpenFd = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (line->m_keepOpenFd < 0) {
-        error = systemError(std::string("open ") + name);
+        error = detail::SystemError(std::string("open ") + name);
         return nullptr;
     }
     if (!makeRaw(line->m_keepOpenFd, error) || !makeRaw(line->m_fd, error))
@@ -120,14 +114,14 @@ std::unique_ptr<SimLine> SimLine::OpenDevice(const std::string& path, std::strin
     line->m_portPath = path;
     line->m_fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (line->m_fd < 0) {
-        error = systemError("open " + path);
+        error = detail::SystemError("open " + path);
         return nullptr;
     }
     if (!isatty(line->m_fd)) {
         error = path + " is not a serial device";
         return nullptr;
     }
-    line->m_pacedBySoftware = isPseudoTerminal(line->m_fd);
+    line->m_onPseudoTerminal = isPseudoTerminal(line->m_fd);
     if (!makeRaw(line->m_fd, error))
         return nullptr;
     return line;
@@ -145,21 +139,23 @@ bool SimLine::apply(const LineSettings& settings, std::string& error)
 {
     termios tio{};
     if (tcgetattr(m_fd, &tio) != 0) {
-        error = systemError("tcgetattr");
+        error = detail::SystemError("tcgetattr");
         return false;
     }
     cfsetispeed(&tio, speedOf(settings.baud));
     cfsetospeed(&tio, speedOf(settings.baud));
     tio.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD | CSTOPB | CSIZE);
     tio.c_cflag |= CS8;
-    if (settings.parity != Parity::None)
+    // A pty keeps no parity bit, and glibc reports EINVAL for one it asked for
+    // and did not get unless the speed changed in the same call.
+    if (settings.parity != Parity::None && !m_onPseudoTerminal)
         tio.c_cflag |= PARENB;
-    if (settings.parity == Parity::Odd)
+    if (settings.parity == Parity::Odd && !m_onPseudoTerminal)
         tio.c_cflag |= PARODD;
     if (settings.stopBits == StopBits::Two)
         tio.c_cflag |= CSTOPB;
     if (tcsetattr(m_fd, TCSADRAIN, &tio) != 0) {
-        error = systemError("tcsetattr");
+        error = detail::SystemError("tcsetattr");
         return false;
     }
     m_applied = settings;
@@ -168,7 +164,7 @@ bool SimLine::apply(const LineSettings& settings, std::string& error)
 
 std::optional<Hearing> SimLine::hearing()
 {
-    if (!m_pseudoTerminal)
+    if (!m_sharedWithTool)
         return Hearing{m_applied, true};
     // The master's tcgetattr reads the settings of the side the tool opened.
     // The kernel clears PARENB there, so parity is not to be had.
@@ -193,7 +189,7 @@ SimLink::Wait SimLine::wait(std::optional<Clock::time_point> deadline, std::stri
     if (n < 0) {
         if (errno == EINTR)
             return StopRequested() ? Wait::Stopped : Wait::Timeout;
-        text = systemError("ppoll");
+        text = detail::SystemError("ppoll");
         return Wait::Failed;
     }
     if (n == 0)
@@ -222,7 +218,7 @@ std::optional<std::vector<std::uint8_t>> SimLine::readAvailable(std::string& err
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            error = systemError("read");
+            error = detail::SystemError("read");
             return std::nullopt;
         }
         return bytes;
@@ -242,7 +238,7 @@ int SimLine::write(std::span<const std::uint8_t> bytes, std::string& error)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             break;
-        error = systemError("write");
+        error = detail::SystemError("write");
         return -1;
     }
     return static_cast<int>(done);

@@ -24,7 +24,7 @@ public:
     SimLine& operator=(const SimLine&) = delete;
 
     std::string portText() const override { return m_portPath; }
-    Pacing pacing() const override { return m_pacedBySoftware ? Pacing::BySimulator : Pacing::ByDevice; }
+    Pacing pacing() const override { return m_onPseudoTerminal ? Pacing::BySimulator : Pacing::ByDevice; }
 
     // On a pseudo-terminal both ends share one set of termios settings, so
     // what the tool has set shows on ours, parity excepted. A device hears at
@@ -45,8 +45,8 @@ private:
     int m_fd = -1;
     int m_keepOpenFd = -1; // our own hold on the pty's other side, so the tool may come and go
     std::string m_portPath;
-    bool m_pseudoTerminal = false; // we made it, and share its settings with the tool
-    bool m_pacedBySoftware = false;
+    bool m_onPseudoTerminal = false; // ours or one given as a device: no UART, no parity
+    bool m_sharedWithTool = false;   // ours: the tool opens its other side and sets what we see
     LineSettings m_applied;
 };
 

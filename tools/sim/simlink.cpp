@@ -1,7 +1,9 @@
 #include "simlink.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <poll.h>
 
 namespace sim {
@@ -56,6 +58,11 @@ bool StopRequested()
 }
 
 namespace detail {
+
+std::string SystemError(const std::string& what)
+{
+    return what + ": " + std::strerror(errno);
+}
 
 int WaitForInput(::pollfd* fds, std::size_t count, std::optional<Clock::time_point> deadline)
 {

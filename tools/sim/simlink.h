@@ -80,6 +80,8 @@ void InstallStopSignals();
 bool StopRequested();
 
 namespace detail {
+// "what: " and the text of errno.
+std::string SystemError(const std::string& what);
 // ppoll on the descriptors with only the stop signals let through; what ppoll returns.
 int WaitForInput(::pollfd* fds, std::size_t count, std::optional<Clock::time_point> deadline);
 } // namespace detail

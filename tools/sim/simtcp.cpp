@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -13,11 +12,6 @@
 namespace sim {
 
 namespace {
-
-std::string systemError(const std::string& what)
-{
-    return what + ": " + std::strerror(errno);
-}
 
 std::string nameOf(const sockaddr_in& address)
 {
@@ -74,7 +68,7 @@ std::unique_ptr<SimTcpListener> SimTcpListener::Open(const ListenAddress& addres
     link->m_address = address;
     link->m_listenFd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (link->m_listenFd < 0) {
-        error = systemError("socket");
+        error = detail::SystemError("socket");
         return nullptr;
     }
     // A simulator restarted at once may take its port again.
@@ -85,16 +79,16 @@ std::unique_ptr<SimTcpListener> SimTcpListener::Open(const ListenAddress& addres
     bound.sin_port = htons(static_cast<std::uint16_t>(address.port));
     inet_pton(AF_INET, address.host.c_str(), &bound.sin_addr);
     if (bind(link->m_listenFd, reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0) {
-        error = systemError("bind " + address.host + ":" + std::to_string(address.port));
+        error = detail::SystemError("bind " + address.host + ":" + std::to_string(address.port));
         return nullptr;
     }
     if (listen(link->m_listenFd, 4) != 0) {
-        error = systemError("listen");
+        error = detail::SystemError("listen");
         return nullptr;
     }
     socklen_t size = sizeof bound;
     if (getsockname(link->m_listenFd, reinterpret_cast<sockaddr*>(&bound), &size) != 0) {
-        error = systemError("getsockname");
+        error = detail::SystemError("getsockname");
         return nullptr;
     }
     link->m_address.port = ntohs(bound.sin_port);
@@ -142,7 +136,7 @@ SimLink::Wait SimTcpListener::wait(std::optional<Clock::time_point> deadline, st
     if (n < 0) {
         if (errno == EINTR)
             return StopRequested() ? Wait::Stopped : Wait::Timeout;
-        text = systemError("ppoll");
+        text = detail::SystemError("ppoll");
         return Wait::Failed;
     }
     if (n == 0)
