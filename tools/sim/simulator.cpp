@@ -33,17 +33,8 @@ int Simulator::run()
     std::string names;
     for (const auto& meter : m_meters)
         names += (names.empty() ? "" : ", ") + meter.name() + " " + engine::ShortText(meter.line());
-    const auto hearing = m_link.hearing();
-    std::string heard = !hearing                 ? "over TCP every meter answers, replies unpaced"
-                        : !hearing->parityVisible ? "requests heard at the speed and stop bits the tool sets "
-                                                    "(a pty shows no parity: ?), paced by the simulator"
-                                                  : "requests heard at the device's " + HearingText(*hearing);
-    if (hearing && hearing->parityVisible)
-        for (const auto& meter : m_meters)
-            if (!Hears(*hearing, meter.line()))
-                heard += ", out of hearing: " + meter.name();
     m_log.line("START", "port " + m_link.portText() + ", meters " + names + ", line "
-                            + engine::ShortText(m_settings) + "; " + heard + "; faults " + m_faults.describe());
+                            + engine::ShortText(m_settings) + "; " + hearingNote() + "; faults " + m_faults.describe());
     for (;;) {
         if (!sendDue(Clock::now()))
             return 1;
@@ -83,6 +74,22 @@ int Simulator::run()
             handleRtu(*frame);
         logDropped();
     }
+}
+
+// How requests will be matched to the meters' settings, for the start of the log.
+std::string Simulator::hearingNote()
+{
+    const auto hearing = m_link.hearing();
+    if (!hearing)
+        return "over TCP every meter answers, replies unpaced";
+    if (!hearing->parityVisible)
+        return "requests heard at the speed and stop bits the tool sets (a pty shows no parity: ?), paced by the "
+               "simulator";
+    auto note = "requests heard at the device's " + HearingText(*hearing);
+    for (const auto& meter : m_meters)
+        if (!Hears(*hearing, meter.line()))
+            note += ", out of hearing: " + meter.name();
+    return note;
 }
 
 void Simulator::receive(std::span<const std::uint8_t> bytes, Clock::time_point now)

@@ -42,6 +42,7 @@ private:
         std::uint16_t transaction = 0; // Modbus TCP only
     };
 
+    std::string hearingNote();
     void receive(std::span<const std::uint8_t> bytes, Clock::time_point now);
     void handleRtu(const ReceivedFrame& frame);
     void serve(const Request& request);
