@@ -1,11 +1,31 @@
 #include "simprocess.h"
 
 #include <QFile>
+#include <QUrl>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+
+namespace {
+
+speed_t speedOf(int baud)
+{
+    switch (baud) {
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    default: return B0;
+    }
+}
+
+} // namespace
 
 std::vector<std::uint8_t> BytesOf(const std::vector<Arrival>& arrivals)
 {
@@ -20,7 +40,7 @@ SimProcess::~SimProcess()
     stop();
 }
 
-bool SimProcess::start(const QStringList& arguments)
+bool SimProcess::start(const QStringList& arguments, const QString& toolPort)
 {
     m_process.setStandardErrorFile(m_folder.filePath("sim-stderr.log"));
     m_process.start(Executable(), arguments);
@@ -33,9 +53,12 @@ bool SimProcess::start(const QStringList& arguments)
         return false;
     }
     m_port = line.mid(6);
-    m_fd = open(m_port.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_port.contains("://"))
+        return reconnect();
+    const auto path = toolPort.isEmpty() ? m_port : toolPort;
+    m_fd = open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (m_fd < 0) {
-        m_error = "cannot open " + m_port;
+        m_error = "cannot open " + path;
         return false;
     }
     termios tio{};
@@ -45,8 +68,54 @@ bool SimProcess::start(const QStringList& arguments)
     return true;
 }
 
+bool SimProcess::setLine(const engine::LineSettings& settings)
+{
+    termios tio{};
+    if (m_fd < 0 || tcgetattr(m_fd, &tio) != 0 || speedOf(settings.baud) == B0)
+        return false;
+    cfsetspeed(&tio, speedOf(settings.baud));
+    tio.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD | CSTOPB);
+    if (settings.parity != engine::Parity::None)
+        tio.c_cflag |= PARENB;
+    if (settings.parity == engine::Parity::Odd)
+        tio.c_cflag |= PARODD;
+    if (settings.stopBits == engine::StopBits::Two)
+        tio.c_cflag |= CSTOPB;
+    // On a pty the kernel drops PARENB, and glibc may then report EINVAL although the
+    // rest was applied: what counts is what the line now holds.
+    tcsetattr(m_fd, TCSANOW, &tio);
+    termios now{};
+    return tcgetattr(m_fd, &now) == 0 && cfgetospeed(&now) == speedOf(settings.baud)
+           && (now.c_cflag & CSTOPB) == (tio.c_cflag & CSTOPB);
+}
+
+void SimProcess::releasePort()
+{
+    if (m_fd >= 0)
+        close(m_fd);
+    m_fd = -1;
+}
+
+bool SimProcess::reconnect()
+{
+    const QUrl url(m_port);
+    m_socket.abort();
+    m_socket.connectToHost(url.host(), static_cast<quint16>(url.port()));
+    if (!m_socket.waitForConnected(5000)) {
+        m_error = "cannot connect to " + m_port + ": " + m_socket.errorString();
+        return false;
+    }
+    return true;
+}
+
 Clock::time_point SimProcess::send(const std::vector<std::uint8_t>& request)
 {
+    if (m_socket.state() == QAbstractSocket::ConnectedState) {
+        m_socket.write(reinterpret_cast<const char*>(request.data()), static_cast<qint64>(request.size()));
+        while (m_socket.bytesToWrite() > 0 && m_socket.waitForBytesWritten(2000)) {
+        }
+        return Clock::now();
+    }
     const auto until = Clock::now() + 2s;
     std::size_t done = 0;
     while (m_fd >= 0 && done < request.size() && Clock::now() < until) {
@@ -66,13 +135,23 @@ std::vector<Arrival> SimProcess::receive(std::size_t count, std::chrono::millise
     std::vector<Arrival> arrivals;
     const auto until = Clock::now() + deadline;
     for (auto now = Clock::now(); arrivals.size() < count && now < until; now = Clock::now()) {
-        pollfd pfd{m_fd, POLLIN, 0};
-        if (poll(&pfd, 1, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(until - now).count())) <= 0)
-            continue;
+        const int leftMs = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(until - now).count());
         std::uint8_t chunk[512];
-        const auto n = read(m_fd, chunk, std::min(sizeof chunk, count - arrivals.size()));
+        qint64 n = 0;
+        if (m_socket.state() == QAbstractSocket::ConnectedState) {
+            if (m_socket.bytesAvailable() == 0 && !m_socket.waitForReadyRead(leftMs))
+                continue;
+            n = m_socket.read(reinterpret_cast<char*>(chunk), static_cast<qint64>(std::min(sizeof chunk, count - arrivals.size())));
+        } else {
+            if (m_fd < 0)
+                break;
+            pollfd pfd{m_fd, POLLIN, 0};
+            if (poll(&pfd, 1, leftMs) <= 0)
+                continue;
+            n = read(m_fd, chunk, std::min(sizeof chunk, count - arrivals.size()));
+        }
         const auto at = Clock::now();
-        for (ssize_t i = 0; i < n; ++i)
+        for (qint64 i = 0; i < n; ++i)
             arrivals.push_back({chunk[i], at});
     }
     return arrivals;
@@ -80,10 +159,8 @@ std::vector<Arrival> SimProcess::receive(std::size_t count, std::chrono::millise
 
 int SimProcess::stop()
 {
-    if (m_fd >= 0) {
-        close(m_fd);
-        m_fd = -1;
-    }
+    releasePort();
+    m_socket.abort();
     m_process.terminate();
     if (!m_process.waitForFinished(10000)) {
         m_process.kill();

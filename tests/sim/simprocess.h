@@ -1,8 +1,11 @@
 #pragma once
 
+#include "engine/linesettings.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -20,8 +23,9 @@ struct Arrival {
 
 std::vector<std::uint8_t> BytesOf(const std::vector<Arrival>& arrivals);
 
-// A running quorvane-sim whose pseudo-terminal the test has opened; the
-// simulator's log goes to a file in a temporary folder.
+// A running quorvane-sim whose port the test has opened: its pseudo-terminal
+// (raw, through termios), another tty standing for it, or its TCP listener
+// (through a QTcpSocket). The simulator's log goes to a file in a temporary folder.
 class SimProcess {
 public:
     SimProcess() = default;
@@ -29,8 +33,15 @@ public:
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
-    // Starts the simulator and opens the port it prints; false with the reason in error().
-    bool start(const QStringList& arguments);
+    // Starts the simulator and opens the port it prints, or `toolPort` in its
+    // place; false with the reason in error().
+    bool start(const QStringList& arguments, const QString& toolPort = {});
+    // Sets the tool's side of a tty as the tool would.
+    bool setLine(const engine::LineSettings& settings);
+    // Lets go of the tty, for a test that opens it in its own way.
+    void releasePort();
+    // A new TCP connection to the listener in place of the old one.
+    bool reconnect();
     // Writes a request; returns when its last byte has been handed to the line.
     Clock::time_point send(const std::vector<std::uint8_t>& request);
     // Bytes until `count` have come or the deadline has passed.
@@ -41,6 +52,7 @@ public:
     QString port() const { return m_port; }
     QString error() const { return m_error; }
     QString logText() const;
+    QTcpSocket& socket() { return m_socket; }
 
     static QString Executable() { return QStringLiteral(QUORVANE_SIM_PATH); }
 
@@ -50,4 +62,5 @@ private:
     QString m_port;
     QString m_error;
     int m_fd = -1;
+    QTcpSocket m_socket;
 };

@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSerialPort>
 #include <QtTest>
 
 #include <algorithm>
@@ -51,6 +52,41 @@ double msBetween(Clock::time_point from, Clock::time_point to)
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
+// The bytes a pause of at least pauseMs comes before; 0: right after the request.
+QList<int> pausesOf(Clock::time_point sent, const std::vector<Arrival>& arrivals, int pauseMs)
+{
+    QList<int> pauses;
+    for (std::size_t i = 0; i < arrivals.size(); ++i)
+        if (msBetween(i == 0 ? sent : arrivals[i - 1].at, arrivals[i].at) >= pauseMs)
+            pauses.append(static_cast<int>(i));
+    return pauses;
+}
+
+// A Modbus TCP request: the MBAP header with protocol 0, then unit id and PDU.
+Bytes mbap(quint16 transaction, const char* unitAndPdu)
+{
+    const auto body = QByteArray::fromHex(unitAndPdu);
+    QByteArray frame;
+    frame.append(char(transaction >> 8)).append(char(transaction & 0xFF)).append(2, '\0');
+    frame.append(char(body.size() >> 8)).append(char(body.size() & 0xFF)).append(body);
+    return Bytes(frame.begin(), frame.end());
+}
+
+Bytes hexBytes(const char* hex)
+{
+    const auto bytes = QByteArray::fromHex(hex);
+    return Bytes(bytes.begin(), bytes.end());
+}
+
+Bytes joined(Bytes first, const Bytes& second)
+{
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+// The same meters behind both kinds of TCP listener; Morel-K's own line settings count for nothing there.
+const QStringList TcpMeters = {"--meter", "Tarvik CT@1", "--meter", "Morel-K@17,19200,even,2"};
+
 std::vector<std::string_view> commandsOf(std::string_view meterType)
 {
     return catalogue::CommandsOf(meterType)->commands;
@@ -75,7 +111,7 @@ Bytes catalogueRequest(std::string_view meterType, std::string_view command, int
     else if (value.empty() && command == cmd::ModifyBaudRate)
         value = "9600";
     else if (command == cmd::ModifyParity)
-        std::tie(value, second) = std::pair{"NONE", "1"};
+        std::tie(value, second) = std::pair{value.empty() ? "NONE" : value, "1"};
     else if (command == cmd::SetCt)
         std::tie(value, second) = std::pair{"100", "5"};
     const int code = value.empty() ? 0 : engine::AcceptParameter(state, meterType, command, kind, value, second).code;
@@ -175,10 +211,12 @@ QString askPymodbus(std::vector<PeerCase>& cases)
 
 } // namespace
 
-// quorvane-sim seen from the tool's side of its pseudo-terminal.
+// quorvane-sim seen from the tool's side of its pseudo-terminal, and as a client of its TCP listener.
 class TestSimulator : public QObject {
     Q_OBJECT
     SimProcess m_all; // every meter type on one line
+    SimProcess m_rtuTcp;
+    SimProcess m_modbusTcp;
     std::vector<PeerCase> m_peerCases;
 
     void start(SimProcess& sim, const QStringList& extra) { QVERIFY2(sim.start(EnergyArguments + extra), qPrintable(sim.error())); }
@@ -193,9 +231,16 @@ private slots:
         for (const auto name : catalogue::MeterTypeNames)
             args << "--meter" << text(name) + "@" + QString::number(addressOf(name));
         start(m_all, args);
+        start(m_rtuTcp, TcpMeters + QStringList{"--listen", "rtu-tcp://127.0.0.1:0"});
+        start(m_modbusTcp, TcpMeters + QStringList{"--listen", "modbus-tcp://127.0.0.1:0"});
     }
 
-    void cleanupTestCase() { QCOMPARE(m_all.stop(), 0); }
+    void cleanupTestCase()
+    {
+        QCOMPARE(m_all.stop(), 0);
+        QCOMPARE(m_rtuTcp.stop(), 0);
+        QCOMPARE(m_modbusTcp.stop(), 0);
+    }
 
     // Every command of every meter type and the refusals, as pymodbus answers them; then
     // where the meters differ from a generic slave: the scaled energies, what a
@@ -271,24 +316,161 @@ private slots:
         QCOMPARE(sim.stop(), 0);
     }
 
+    // Meters with line settings of their own on one pty, the tool's side set as a row says:
+    // baud rate and stop bits are matched, parity cannot be, and the reply is paced at the
+    // answering meter's own settings.
+    void lineSettingsPerMeter_data()
+    {
+        QTest::addColumn<QString>("toolLine");
+        QTest::addColumn<Bytes>("request");
+        QTest::addColumn<Bytes>("reply"); // empty: no reply
+        QTest::addColumn<double>("characterMs");
+        const Bytes morelAt17 = withCrc("1103011E0002");
+        const Bytes pescaAt6 = withCrc("0603011E0002");
+        const Bytes morelAt4 = withCrc("0403011E0002");
+        QTest::newRow("9600,N,8,1: Tarvik CT@1 at 9600 8N1") << "9600,N,8,1" << ReadEnergyAt1 << EnergyReplyAt1 << 10 * 1000.0 / 9600;
+        QTest::newRow("19200,N,8,1: not Tarvik CT@1") << "19200,N,8,1" << ReadEnergyAt1 << Bytes{} << 0.0;
+        QTest::newRow("19200,N,8,1: Morel-K@17 at 19200 8N1")
+            << "19200,N,8,1" << morelAt17 << withCrc("1103040000303A") << 10 * 1000.0 / 19200;
+        QTest::newRow("9600,N,8,1: not Morel-K@17") << "9600,N,8,1" << morelAt17 << Bytes{} << 0.0;
+        QTest::newRow("9600,N,8,2: Pesca-K@6 at 9600 8N2")
+            << "9600,N,8,2" << pescaAt6 << withCrc("0603040001E241") << 11 * 1000.0 / 9600;
+        QTest::newRow("9600,N,8,1: not Pesca-K@6") << "9600,N,8,1" << pescaAt6 << Bytes{} << 0.0;
+        QTest::newRow("9600,E,8,1: Tarvik CT@1 at 8N1, no parity on a pty")
+            << "9600,E,8,1" << ReadEnergyAt1 << EnergyReplyAt1 << 10 * 1000.0 / 9600;
+        QTest::newRow("1200,N,8,2: Morel-K@4 at 1200 8E2, in 12-bit characters")
+            << "1200,N,8,2" << morelAt4 << withCrc("0403040000303A") << 12 * 1000.0 / 1200;
+        QTest::newRow("1200,N,8,1: not Morel-K@4") << "1200,N,8,1" << morelAt4 << Bytes{} << 0.0;
+    }
+
+    void lineSettingsPerMeter()
+    {
+        QFETCH(QString, toolLine);
+        QFETCH(Bytes, request);
+        QFETCH(Bytes, reply);
+        QFETCH(double, characterMs);
+        SimProcess sim;
+        start(sim, {"--meter", "Tarvik CT@1", "--meter", "Morel-K@17,19200", "--meter", "Pesca-K@6,9600,none,2",
+                    "--meter", "Morel-K@4,1200,even,2"});
+        const auto line = engine::parseLineSettings(toolLine.toStdString());
+        QVERIFY(line && sim.setLine(*line));
+        const auto sent = sim.send(request);
+        const auto arrivals = sim.receive(std::max<std::size_t>(reply.size(), 1), reply.empty() ? 400ms : 3s);
+        QCOMPARE(hexText(BytesOf(arrivals)), hexText(reply));
+        if (!reply.empty()) {
+            const double ms = msBetween(sent, arrivals.back().at);
+            const double least = 0.95 * static_cast<double>(reply.size()) * characterMs;
+            QVERIFY2(ms >= least && ms <= least + 40, qPrintable(QString::number(ms)));
+        }
+        const auto fields = toolLine.split(',');
+        const auto heard = QString("at %1 8?%2").arg(fields[0], fields[3]);
+        QVERIFY2(sim.logText().contains(heard), qPrintable(sim.logText()));
+        QCOMPARE(sim.stop(), 0);
+    }
+
+    // The tool's own kind of port on the pty: the speed and stop bits it opens with are heard.
+    void serialPortSettingsHeard_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<QSerialPort::Parity>("parity");
+        QTest::addColumn<QSerialPort::StopBits>("stopBits");
+        QTest::addColumn<bool>("answered");
+        QTest::newRow("19200 8N2: answered") << 19200 << QSerialPort::NoParity << QSerialPort::TwoStop << true;
+        QTest::newRow("19200 8E2: answered, no parity on a pty") << 19200 << QSerialPort::EvenParity << QSerialPort::TwoStop << true;
+        QTest::newRow("19200 8N1: silent") << 19200 << QSerialPort::NoParity << QSerialPort::OneStop << false;
+        QTest::newRow("9600 8N2: silent") << 9600 << QSerialPort::NoParity << QSerialPort::TwoStop << false;
+    }
+
+    void serialPortSettingsHeard()
+    {
+        QFETCH(int, baud);
+        QFETCH(QSerialPort::Parity, parity);
+        QFETCH(QSerialPort::StopBits, stopBits);
+        QFETCH(bool, answered);
+        SimProcess sim;
+        start(sim, {"--meter", "Morel-K@17,19200,none,2"});
+        sim.releasePort();
+        QSerialPort port(sim.port());
+        port.setBaudRate(baud);
+        port.setParity(parity);
+        port.setStopBits(stopBits);
+        QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
+        const Bytes request = withCrc("1103011E0002");
+        port.write(reinterpret_cast<const char*>(request.data()), static_cast<qint64>(request.size()));
+        QVERIFY(port.waitForBytesWritten(2000));
+        QByteArray reply;
+        QDeadlineTimer deadline(answered ? 3000 : 400);
+        while (reply.size() < 9 && port.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            reply += port.readAll();
+        QCOMPARE(QString(reply.toHex(' ').toUpper()), answered ? hexText(withCrc("1103040000303A")) : QString());
+        const auto heard = QString("at %1 8?%2").arg(baud).arg(stopBits == QSerialPort::TwoStop ? 2 : 1);
+        QVERIFY2(sim.logText().contains(heard), qPrintable(sim.logText()));
+        port.close();
+        QCOMPARE(sim.stop(), 0);
+    }
+
+    // A new baud rate is the written meter's alone: its neighbour stays at 9600.
     void baudChangeAfterReply()
     {
         SimProcess sim;
-        start(sim, {"--meter", "Morel-K@1"});
+        start(sim, {"--meter", "Morel-K@1", "--meter", "Morel-K@2"});
         sim.send(catalogueRequest("Morel-K", cmd::ModifyBaudRate, 1, "1200"));
         // The echo still goes out at 9600 baud: 8 characters in about 8 ms, not 67.
         const auto echo = sim.receive(8, 2s);
         QCOMPARE(echo.size(), 8u);
         const double echoMs = msBetween(echo.front().at, echo.back().at);
         QVERIFY2(echoMs < 40, qPrintable(QString::number(echoMs)));
-        // The next reply is paced at 1200 baud: 9 characters of 10 bits.
-        const auto sent = sim.send(withCrc("0103011E0002"));
+        const Bytes readAt1 = withCrc("0103011E0002");
+        const Bytes readAt2 = withCrc("0203011E0002");
+        sim.send(readAt2);
+        QCOMPARE(hexText(BytesOf(sim.receive(9, 2s))), hexText(withCrc("0203040000303A")));
+        sim.send(readAt1);
+        QVERIFY(sim.receive(1, 400ms).empty());
+
+        // The tool follows the meter to 1200 baud; the reply is paced at it: 9 characters of 10 bits.
+        QVERIFY(sim.setLine({1200}));
+        const auto sent = sim.send(readAt1);
         const auto reply = sim.receive(9, 3s);
-        QCOMPARE(reply.size(), 9u);
+        QCOMPARE(hexText(BytesOf(reply)), hexText(withCrc("0103040000303A")));
         QVERIFY2(msBetween(sent, reply.back().at) >= 0.95 * 9 * 10 * 1000.0 / 1200,
                  qPrintable(QString::number(msBetween(sent, reply.back().at))));
-        QVERIFY(sim.logText().contains("1200 8N1"));
+        sim.send(readAt2);
+        QVERIFY(sim.receive(1, 400ms).empty());
+        QVERIFY(sim.logText().contains("Morel-K@1 now listens at 1200 8N1"));
         QCOMPARE(sim.stop(), 0);
+    }
+
+    // On a device the simulator hears at its own settings: a meter set otherwise is silent,
+    // and one whose parity is changed falls out of hearing while its neighbour answers on.
+    void deviceHearsItsOwnSettings()
+    {
+        QTemporaryDir folder;
+        const auto simSide = folder.filePath("sim-side");
+        const auto toolSide = folder.filePath("tool-side");
+        QProcess socat;
+        socat.start("socat", {"pty,raw,echo=0,link=" + simSide, "pty,raw,echo=0,link=" + toolSide});
+        QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(simSide) && QFileInfo::exists(toolSide); }, 5000));
+        SimProcess sim;
+        QVERIFY2(sim.start(EnergyArguments + QStringList{"--device", simSide, "--meter", "Tarvik CT@1", "--meter",
+                                                         "Tarvik CT@2", "--meter", "Morel-K@17,19200"},
+                           toolSide),
+                 qPrintable(sim.error()));
+        sim.send(withCrc("1103011E0002"));
+        QVERIFY(sim.receive(1, 400ms).empty());
+        sim.send(ReadEnergyAt1);
+        QCOMPARE(hexText(BytesOf(sim.receive(9, 2s))), hexText(EnergyReplyAt1));
+
+        sim.send(catalogueRequest("Tarvik CT", cmd::ModifyParity, 1, "EVEN"));
+        QCOMPARE(sim.receive(8, 2s).size(), 8u);
+        sim.send(ReadEnergyAt1);
+        QVERIFY(sim.receive(1, 400ms).empty());
+        sim.send(withCrc("020401560002"));
+        QCOMPARE(hexText(BytesOf(sim.receive(9, 2s))), hexText(withCrc("020404449A522B")));
+        QVERIFY2(sim.logText().contains("Tarvik CT@1 now listens at 9600 8E1; the device stays at 9600 8N1"),
+                 qPrintable(sim.logText()));
+        QCOMPARE(sim.stop(), 0);
+        socat.terminate();
+        socat.waitForFinished(5000);
     }
 
     void pacing_data()
@@ -298,6 +480,9 @@ private slots:
         QTest::newRow("9600 8N1") << QStringList{} << 10 * 1000.0 / 9600;
         QTest::newRow("1200 8N1") << QStringList{"--baud", "1200"} << 10 * 1000.0 / 1200;
         QTest::newRow("1200 8E2") << QStringList{"--baud", "1200", "--parity", "even", "--stop-bits", "2"} << 12 * 1000.0 / 1200;
+        // 38400 is a new pty's own speed: parity asked at an unchanged speed once kept it from starting.
+        QTest::newRow("38400 8E1") << QStringList{"--baud", "38400", "--parity", "even"}
+                                   << 11 * 1000.0 / 38400;
     }
 
     void pacing()
@@ -343,6 +528,12 @@ private slots:
         QTest::newRow("garbage:5") << "garbage:5" << energy << 14 << false << QList<int>{} << 100;
         QTest::newRow("chatter:40") << "chatter:40" << energy << 49 << false << QList<int>{} << 100;
         QTest::newRow("chatter") << "chatter" << energy << -1 << false << QList<int>{} << 100;
+        QTest::newRow("echo: the request, then the reply") << "echo" << joined(ReadEnergyAt1, energy) << 17 << false
+                                                           << QList<int>{} << 100;
+        QTest::newRow("echo,silent: the request alone") << "echo,silent" << ReadEnergyAt1 << 8 << false
+                                                        << QList<int>{} << 100;
+        QTest::newRow("echo,once: then the reading alone") << "echo,once" << joined(ReadEnergyAt1, energy) << 17
+                                                           << false << QList<int>{} << 100;
     }
 
     void faults()
@@ -365,15 +556,162 @@ private slots:
             QVERIFY2(sim.receive(1, 300ms).empty(), "more than expected");
         QCOMPARE(hexText(Bytes(bytes.begin(), bytes.begin() + static_cast<long>(head.size()))), hexText(head));
         QCOMPARE(engine::ValidateReply(bytes, static_cast<int>(bytes.size()), 1, "010404"), valid);
-        QList<int> pauses;
-        for (std::size_t i = 0; i < arrivals.size(); ++i)
-            if (msBetween(i == 0 ? sent : arrivals[i - 1].at, arrivals[i].at) >= pauseMs)
-                pauses.append(static_cast<int>(i));
-        QCOMPARE(pauses, pausesAt);
+        QCOMPARE(pausesOf(sent, arrivals, pauseMs), pausesAt);
         if (fault.endsWith(",once")) {
             sim.send(ReadEnergyAt1);
             QCOMPARE(hexText(BytesOf(sim.receive(9, 2s))), hexText(EnergyReplyAt1));
         }
+        QCOMPARE(sim.stop(), 0);
+    }
+
+    // Requests through a QTcpSocket: RTU frames as they are in rtu-tcp, MBAP frames in modbus-tcp.
+    void tcpAnswers_data()
+    {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<Bytes>("request");
+        QTest::addColumn<Bytes>("reply"); // empty: no reply
+        const QString rtu = "rtu-tcp";
+        const QString modbus = "modbus-tcp";
+        QTest::newRow("rtu-tcp 01 04 01 56 00 02: read") << rtu << ReadEnergyAt1 << EnergyReplyAt1;
+        QTest::newRow("rtu-tcp 01 10 00 1C 00 02 04 ...: write echo")
+            << rtu << catalogueRequest("Tarvik CT", cmd::ModifyBaudRate, 1) << withCrc("0110001C0002");
+        QTest::newRow("rtu-tcp 11 03 01 1E 00 02: Morel-K@17 at 19200 8E2 answers")
+            << rtu << withCrc("1103011E0002") << withCrc("1103040000303A");
+        QTest::newRow("rtu-tcp 01 04 01 56 00 02 27 90: bad CRC") << rtu << Bytes{1, 4, 1, 0x56, 0, 2, 0x27, 0x90} << Bytes{};
+        QTest::newRow("rtu-tcp 2A 04 01 56 00 02: no meter at 42") << rtu << withCrc("2A0401560002") << Bytes{};
+        QTest::newRow("modbus-tcp 00 01 | 01 04 01 56 00 02: read")
+            << modbus << mbap(0x0001, "010401560002") << hexBytes("000100000007010404449A522B");
+        QTest::newRow("modbus-tcp BE EF | 01 04 01 56 00 02: transaction echoed")
+            << modbus << mbap(0xBEEF, "010401560002") << hexBytes("BEEF00000007010404449A522B");
+        QTest::newRow("modbus-tcp 00 02 | 01 10 00 1C 00 02 04 40 00 00 00: write echo")
+            << modbus << mbap(0x0002, "0110001C00020440000000") << hexBytes("0002000000060110001C0002");
+        QTest::newRow("modbus-tcp 00 03 | 11 03 01 1E 00 02: unit 17")
+            << modbus << mbap(0x0003, "1103011E0002") << hexBytes("0003000000071103040000303A");
+        QTest::newRow("modbus-tcp 00 04 | 01 41: exception 1") << modbus << mbap(0x0004, "0141") << hexBytes("00040000000301C101");
+        QTest::newRow("modbus-tcp 00 05 | 2A 04 01 56 00 02: no meter at 42")
+            << modbus << mbap(0x0005, "2A0401560002") << Bytes{};
+        QTest::newRow("modbus-tcp 00 06 00 01 00 06 ...: protocol 1 dropped")
+            << modbus << hexBytes("000600010006010401560002") << Bytes{};
+        QTest::newRow("modbus-tcp 00 07 00 00 00 01 01: length 1 dropped") << modbus << hexBytes("00070000000101") << Bytes{};
+        QTest::newRow("modbus-tcp 00 08 00 00 01 2C ...: length 300 dropped")
+            << modbus << hexBytes("00080000012C010401560002") << Bytes{};
+    }
+
+    void tcpAnswers()
+    {
+        QFETCH(QString, scheme);
+        QFETCH(Bytes, request);
+        QFETCH(Bytes, reply);
+        auto& sim = scheme == "rtu-tcp" ? m_rtuTcp : m_modbusTcp;
+        QVERIFY(sim.port().startsWith(scheme + "://127.0.0.1:"));
+        sim.send(request);
+        QCOMPARE(hexText(BytesOf(sim.receive(std::max<std::size_t>(reply.size(), 1), reply.empty() ? 400ms : 2s))),
+                 hexText(reply));
+        // The stream is in step again for the next request.
+        const auto probe = scheme == "rtu-tcp" ? ReadEnergyAt1 : mbap(0x7777, "010401560002");
+        const auto answer = scheme == "rtu-tcp" ? EnergyReplyAt1 : hexBytes("777700000007010404449A522B");
+        sim.send(probe);
+        QCOMPARE(hexText(BytesOf(sim.receive(answer.size(), 2s))), hexText(answer));
+    }
+
+    // What comes back over TCP for "Read Energy" at address 1 under each fault.
+    void tcpFaults_data()
+    {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<Bytes>("head"); // what arrives first
+        QTest::addColumn<int>("size");   // all that arrives
+        QTest::addColumn<QList<int>>("pausesAt");
+        QTest::addColumn<int>("pauseMs");
+        const Bytes mbapEnergy = hexBytes("000100000007010404449A522B");
+        QTest::newRow("rtu-tcp silent") << "rtu-tcp" << "silent" << Bytes{} << 0 << QList<int>{} << 100;
+        QTest::newRow("modbus-tcp silent") << "modbus-tcp" << "silent" << Bytes{} << 0 << QList<int>{} << 100;
+        QTest::newRow("modbus-tcp exception:2 -> 01 84 02")
+            << "modbus-tcp" << "exception:2" << hexBytes("000100000003018402") << 9 << QList<int>{} << 100;
+        QTest::newRow("rtu-tcp bad-crc") << "rtu-tcp" << "bad-crc" << Bytes(EnergyReplyAt1.begin(), EnergyReplyAt1.end() - 2)
+                                         << 9 << QList<int>{} << 100;
+        QTest::newRow("rtu-tcp garbage:5") << "rtu-tcp" << "garbage:5" << EnergyReplyAt1 << 14 << QList<int>{} << 100;
+        QTest::newRow("rtu-tcp split:3:150") << "rtu-tcp" << "split:3:150" << EnergyReplyAt1 << 9 << QList<int>{3, 6} << 100;
+        QTest::newRow("modbus-tcp split:3:150") << "modbus-tcp" << "split:3:150" << mbapEnergy << 13 << QList<int>{5, 9}
+                                                << 100;
+        QTest::newRow("modbus-tcp late:300") << "modbus-tcp" << "late:300" << mbapEnergy << 13 << QList<int>{0} << 300;
+    }
+
+    void tcpFaults()
+    {
+        QFETCH(QString, scheme);
+        QFETCH(QString, fault);
+        QFETCH(Bytes, head);
+        QFETCH(int, size);
+        QFETCH(QList<int>, pausesAt);
+        QFETCH(int, pauseMs);
+        SimProcess sim;
+        start(sim, {"--listen", scheme + "://127.0.0.1:0", "--fault", fault});
+        const auto sent = sim.send(scheme == "rtu-tcp" ? ReadEnergyAt1 : mbap(0x0001, "010401560002"));
+        const auto arrivals = sim.receive(static_cast<std::size_t>(size), 3s);
+        const auto bytes = BytesOf(arrivals);
+        QCOMPARE(bytes.size(), static_cast<std::size_t>(size));
+        QVERIFY2(sim.receive(1, 300ms).empty(), "more than expected");
+        QCOMPARE(hexText(Bytes(bytes.begin(), bytes.begin() + static_cast<long>(head.size()))), hexText(head));
+        if (fault == "bad-crc")
+            QVERIFY(bytes != EnergyReplyAt1);
+        QCOMPARE(pausesOf(sent, arrivals, pauseMs), pausesAt);
+        QCOMPARE(sim.stop(), 0);
+    }
+
+    // One client at a time: a new one replaces the one served, and the next after one leaves is served.
+    void tcpClientReplaced()
+    {
+        SimProcess sim;
+        start(sim, {"--listen", "modbus-tcp://127.0.0.1:0"});
+        const auto read = mbap(0x0101, "010401560002");
+        const auto reply = hexBytes("010100000007010404449A522B");
+        QTcpSocket other;
+        const QUrl url(sim.port());
+        other.connectToHost(url.host(), static_cast<quint16>(url.port()));
+        QVERIFY(other.waitForConnected(5000));
+        other.write(reinterpret_cast<const char*>(read.data()), static_cast<qint64>(read.size()));
+        QByteArray got;
+        QDeadlineTimer deadline(2000);
+        while (got.size() < static_cast<qsizetype>(reply.size()) && other.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            got += other.readAll();
+        QCOMPARE(QString(got.toHex(' ').toUpper()), hexText(reply));
+        QVERIFY(sim.socket().state() == QAbstractSocket::UnconnectedState || sim.socket().waitForDisconnected(2000));
+
+        other.disconnectFromHost();
+        QVERIFY(sim.reconnect());
+        sim.send(read);
+        QCOMPARE(hexText(BytesOf(sim.receive(reply.size(), 2s))), hexText(reply));
+        const auto log = sim.logText();
+        QVERIFY2(log.contains("replacing") && log.contains("went away"), qPrintable(log));
+        QCOMPARE(sim.stop(), 0);
+    }
+
+    // pymodbus as the client, in both framings: a read of each meter and a write.
+    void pymodbusOverTcp_data()
+    {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<QString>("framer");
+        QTest::newRow("modbus-tcp, socket framer") << "modbus-tcp" << "socket";
+        QTest::newRow("rtu-tcp, RTU framer") << "rtu-tcp" << "rtu";
+    }
+
+    void pymodbusOverTcp()
+    {
+        QFETCH(QString, scheme);
+        QFETCH(QString, framer);
+        SimProcess sim;
+        start(sim, TcpMeters + QStringList{"--listen", scheme + "://127.0.0.1:0"});
+        const QUrl url(sim.port());
+        QProcess python;
+        python.start("/usr/bin/python3", {QFINDTESTDATA("pymodbus_tcp_client.py"), url.host(), QString::number(url.port()), framer});
+        QVERIFY(python.waitForFinished(30000));
+        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+        const auto answers = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+        // 1234.5677 kWh as a single; 12346 tenths; the write echo of register 0x001C, two registers.
+        QCOMPARE(answers["energy"].toArray(), (QJsonArray{0x449A, 0x522B}));
+        QCOMPARE(answers["tenths"].toArray(), (QJsonArray{0, 12346}));
+        QCOMPARE(answers["written"].toArray(), (QJsonArray{0x001C, 2}));
         QCOMPARE(sim.stop(), 0);
     }
 
@@ -407,6 +745,20 @@ private slots:
         QTest::newRow("--fault split:1:10") << QStringList{"--fault", "split:1:10"} << 2;
         QTest::newRow("--energy 5e8 for Pesca-K") << QStringList{"--energy", "5e8", "--meter", "Pesca-K@1"} << 2;
         QTest::newRow("--device /nonexistent") << QStringList{"--device", "/nonexistent/tty"} << 1;
+        QTest::newRow("--meter Morel-K@17,14400") << QStringList{"--meter", "Morel-K@17,14400"} << 2;
+        QTest::newRow("--meter Morel-K@17,9600,mark") << QStringList{"--meter", "Morel-K@17,9600,mark"} << 2;
+        QTest::newRow("--meter Morel-K@17,9600,none,1.5") << QStringList{"--meter", "Morel-K@17,9600,none,1.5"} << 2;
+        QTest::newRow("--meter Morel-K@17,9600,none,1,8") << QStringList{"--meter", "Morel-K@17,9600,none,1,8"} << 2;
+        QTest::newRow("--listen ftp://127.0.0.1:0") << QStringList{"--listen", "ftp://127.0.0.1:0"} << 2;
+        QTest::newRow("--listen rtu-tcp://example.org:0") << QStringList{"--listen", "rtu-tcp://example.org:0"} << 2;
+        QTest::newRow("--listen rtu-tcp://127.0.0.1:65536") << QStringList{"--listen", "rtu-tcp://127.0.0.1:65536"} << 2;
+        QTest::newRow("--listen with --device")
+            << QStringList{"--listen", "rtu-tcp://127.0.0.1:0", "--device", "/dev/null"} << 2;
+        QTest::newRow("--listen rtu-tcp --fault echo") << QStringList{"--listen", "rtu-tcp://127.0.0.1:0", "--fault", "echo"} << 2;
+        QTest::newRow("--listen modbus-tcp --fault bad-crc")
+            << QStringList{"--listen", "modbus-tcp://127.0.0.1:0", "--fault", "bad-crc"} << 2;
+        QTest::newRow("--listen modbus-tcp --fault garbage:3")
+            << QStringList{"--listen", "modbus-tcp://127.0.0.1:0", "--fault", "garbage:3"} << 2;
     }
 
     void commandLine()
@@ -420,7 +772,8 @@ private slots:
         if (exitCode != 0)
             QVERIFY(process.readAllStandardError().startsWith("quorvane-sim: "));
         else
-            QVERIFY(process.readAllStandardOutput().contains("--fault <MODE>"));
+            for (const auto help = process.readAllStandardOutput(); const char* option : {"--fault <MODE>", "--listen <URL>", "  echo  "})
+                QVERIFY2(help.contains(option), option);
     }
 };
 

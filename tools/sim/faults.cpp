@@ -39,6 +39,7 @@ const char* nameOf(FaultKind kind)
     case FaultKind::Late: return "late";
     case FaultKind::Garbage: return "garbage";
     case FaultKind::Chatter: return "chatter";
+    case FaultKind::Echo: return "echo";
     }
     return "";
 }
@@ -52,6 +53,8 @@ std::string parseMode(const std::vector<std::string>& parts, Fault& fault)
 
     if (mode == "silent" && args == 0) {
         fault.kind = FaultKind::Silent;
+    } else if (mode == "echo" && args == 0) {
+        fault.kind = FaultKind::Echo;
     } else if (mode == "bad-crc" && args == 0) {
         fault.kind = FaultKind::BadCrc;
     } else if (mode == "exception" && args <= 1) {
@@ -124,6 +127,27 @@ std::string FaultPlan::describe() const
     if (text.empty())
         return "none";
     return once ? text + " (first request only)" : text;
+}
+
+std::string FaultPlan::unusableOn(Framing framing, bool overTcp) const
+{
+    for (const auto& fault : faults) {
+        switch (fault.kind) {
+        case FaultKind::Echo:
+            if (overTcp)
+                return "echo is for serial lines only";
+            break;
+        case FaultKind::BadCrc:
+        case FaultKind::Garbage:
+        case FaultKind::Chatter:
+            if (framing == Framing::ModbusTcp)
+                return std::string(nameOf(fault.kind)) + " is for serial lines and rtu-tcp only";
+            break;
+        default:
+            break;
+        }
+    }
+    return {};
 }
 
 std::optional<FaultPlan> ParseFaults(const std::vector<std::string>& options, std::string& error)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "simlink.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@ enum class FaultKind {
     Late,      // the reply starts `millis` after the request
     Garbage,   // `count` junk bytes right after a correct reply
     Chatter,   // after the reply, junk keeps coming: `count` bytes, or for a while
+    Echo,      // the line gives back every request before the reply, as a 2-wire RS-485 adapter does
 };
 
 struct Fault {
@@ -31,6 +34,10 @@ struct FaultPlan {
 
     const Fault* find(FaultKind kind) const;
     std::string describe() const; // "late:200,split:3:50" or "none"
+
+    // Why the plan makes no sense on a link, or an empty text: TCP has no
+    // echo, and Modbus TCP no CRC and no room for junk between its frames.
+    std::string unusableOn(Framing framing, bool overTcp) const;
 };
 
 // Parses --fault values: each a mode or a comma list of modes, modes with

@@ -1,11 +1,12 @@
-// quorvane-sim: meters of the family on a serial line, for trying and testing
-// the tool without hardware.
+// quorvane-sim: meters of the family on a serial line or behind a TCP
+// gateway, for trying and testing the tool without hardware.
 
 #include "catalogue/catalogue.h"
 #include "faults.h"
 #include "simline.h"
 #include "simlog.h"
 #include "simmeter.h"
+#include "simtcp.h"
 #include "simulator.h"
 
 #include <QCommandLineParser>
@@ -16,11 +17,18 @@
 
 namespace {
 
+struct MeterOption {
+    std::string type;
+    int address = 0;
+    sim::LineSettings line;
+};
+
 struct Options {
     std::string device;
     std::string link;
+    std::optional<sim::ListenAddress> listen;
     std::string logFile;
-    std::vector<std::pair<std::string, int>> meters;
+    std::vector<MeterOption> meters;
     sim::EnergyValues energy;
     sim::LineSettings line;
     sim::FaultPlan faults;
@@ -36,6 +44,64 @@ std::string typeList()
     return text;
 }
 
+constexpr const char* BaudList = "1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200";
+
+std::optional<int> baudFromText(const std::string& text)
+{
+    bool ok = false;
+    const int baud = QString::fromStdString(text).toInt(&ok);
+    return ok && sim::IsSupportedBaud(baud) ? std::optional(baud) : std::nullopt;
+}
+
+std::optional<sim::Parity> parityFromText(const std::string& text)
+{
+    const auto parity = engine::ParityFromWord(text);
+    if (parity == sim::Parity::None || parity == sim::Parity::Even || parity == sim::Parity::Odd)
+        return parity;
+    return std::nullopt;
+}
+
+std::optional<sim::StopBits> stopBitsFromText(const std::string& text)
+{
+    const auto stopBits = engine::StopBitsFromText(text);
+    return stopBits == sim::StopBits::OneAndHalf ? std::nullopt : stopBits;
+}
+
+// TYPE@ADDRESS[,BAUD[,PARITY[,STOPBITS]]]; what is left out is the line's.
+std::optional<MeterOption> parseMeter(const QString& text, const sim::LineSettings& line, std::string& problem)
+{
+    const auto at = text.indexOf('@');
+    if (at < 0) {
+        problem = "expected TYPE@ADDRESS[,BAUD[,PARITY[,STOPBITS]]]";
+        return std::nullopt;
+    }
+    MeterOption meter{text.left(at).toStdString(), 0, line};
+    const auto fields = text.mid(at + 1).split(',');
+    bool ok = false;
+    meter.address = fields[0].toInt(&ok);
+    const auto baud = fields.size() > 1 ? baudFromText(fields[1].toStdString()) : line.baud;
+    const auto parity = fields.size() > 2 ? parityFromText(fields[2].toStdString()) : line.parity;
+    const auto stopBits = fields.size() > 3 ? stopBitsFromText(fields[3].toStdString()) : line.stopBits;
+    if (!ok || meter.address < 1 || meter.address > 247)
+        problem = "expected an address 1..247 after the @";
+    else if (!catalogue::IsMeterType(meter.type))
+        problem = "unknown meter type; known: " + typeList();
+    else if (fields.size() > 4)
+        problem = "at most a baud rate, a parity and stop bits after the address";
+    else if (!baud)
+        problem = std::string("the baud rate must be ") + BaudList;
+    else if (!parity)
+        problem = "the parity must be none, even or odd";
+    else if (!stopBits)
+        problem = "the stop bits must be 1 or 2";
+    if (!problem.empty())
+        return std::nullopt;
+    meter.line.baud = *baud;
+    meter.line.parity = *parity;
+    meter.line.stopBits = *stopBits;
+    return meter;
+}
+
 // Reads the command line; exits on --help and on errors.
 Options parseCommandLine(int argc, char** argv)
 {
@@ -44,31 +110,54 @@ Options parseCommandLine(int argc, char** argv)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromStdString(
-        "Simulates meters of the family as Modbus RTU slaves on a serial line.\n"
-        "Opens a pseudo-terminal and prints \"port: PATH\" as the first line of its output\n"
-        "(or serves --device), then answers until SIGINT/SIGTERM.\n\n"
+        "Simulates meters of the family as Modbus RTU slaves on a serial line, or behind a gateway on TCP.\n"
+        "Opens a pseudo-terminal and prints \"port: PATH\" as the first line of its output (or serves\n"
+        "--device, or listens with --listen and prints \"port: rtu-tcp://HOST:PORT\"), then answers\n"
+        "until SIGINT/SIGTERM.\n\n"
         "Meter types: " + typeList() + ".\n\n"
+        "A meter answers only requests sent at its own line settings (--meter TYPE@ADDRESS,BAUD,...;\n"
+        "those not given are --baud, --parity and --stop-bits) and paces its reply at them:\n"
+        "  pseudo-terminal  both ends share one set of settings, so the baud rate and stop bits the\n"
+        "                   tool sets are seen and matched; parity is not: a pty keeps none\n"
+        "  --device         the device is set to --baud, --parity and --stop-bits and hears only\n"
+        "                   those; meters set otherwise stay silent\n"
+        "  --listen         every meter answers whatever it is addressed with (a gateway's serial\n"
+        "                   line is its own business), and replies go at once, unpaced\n"
+        "A new baud rate or parity written to a meter counts for that meter alone, once its reply\n"
+        "has left.\n\n"
         "Fault modes (--fault, repeatable or comma-separated):\n"
         "  silent            carry the request out but send no reply\n"
         "  bad-crc           reply with a wrong CRC\n"
         "  exception[:CODE]  exception reply (default code 4) instead of carrying it out\n"
-        "  split:N:GAPMS     the reply in N chunks, GAPMS milliseconds apart\n"
+        "  split:N:GAPMS     the reply in N chunks (TCP segments), GAPMS milliseconds apart\n"
         "  late:MS           the reply starts MS milliseconds after the request\n"
         "  garbage:N         N junk bytes right after a correct reply\n"
         "  chatter[:N]       after the reply keep sending junk: N bytes, or for 500 ms\n"
-        "  once              the faults apply to the first request only"));
+        "  echo              every request comes back before its reply, as a 2-wire RS-485\n"
+        "                    adapter gives it (with silent: only the echo)\n"
+        "  once              the faults apply to the first request only\n"
+        "All apply on a serial line. TCP has no echo; modbus-tcp has no CRC and no room for\n"
+        "junk between its frames, so bad-crc, garbage and chatter are for rtu-tcp only."));
     parser.addHelpOption();
     parser.addOptions({
         {"device", "Serve this serial device instead of a new pseudo-terminal.", "PATH"},
+        {"listen",
+         "Serve the meters on TCP instead, as a gateway would: rtu-tcp://HOST:PORT carries RTU frames "
+         "as they are, modbus-tcp://HOST:PORT Modbus TCP frames whose unit id is the meter address. "
+         "Port 0 picks a free one. One client at a time: a new one replaces it.",
+         "URL"},
         {"link", "Make PATH a symbolic link to the port (removed on exit).", "PATH"},
-        {"meter", "A meter on the line, e.g. \"Tarvik CT@1\" (repeatable; default \"Tarvik CT@1\").",
-         "TYPE@ADDRESS"},
+        {"meter",
+         "A meter as TYPE@ADDRESS[,BAUD[,PARITY[,STOPBITS]]], e.g. \"Tarvik CT@1\" or "
+         "\"Morel-K@17,19200,even,1\": its own line settings follow the address (repeatable; "
+         "default \"Tarvik CT@1\").",
+         "METER"},
         {"energy", "Total energy of every meter (default 1234.5677).", "KWH"},
         {"import", "Import energy (default 100.25).", "KWH"},
         {"export", "Export energy (default 7.5).", "KWH"},
-        {"baud", "Line speed at start (default 9600).", "N"},
-        {"parity", "Parity at start: none, even or odd (default none).", "P"},
-        {"stop-bits", "Stop bits at start: 1 or 2 (default 1).", "N"},
+        {"baud", "Line speed, and that of every meter not given its own (default 9600).", "N"},
+        {"parity", "Parity: none, even or odd, as --baud (default none).", "P"},
+        {"stop-bits", "Stop bits: 1 or 2, as --baud (default 1).", "N"},
         {"fault", "Misbehave as MODE (see above).", "MODE"},
         {"log", "Append the log to FILE instead of writing it to stderr.", "FILE"},
     });
@@ -89,22 +178,39 @@ Options parseCommandLine(int argc, char** argv)
     options.link = parser.value("link").toStdString();
     options.logFile = parser.value("log").toStdString();
 
+    // The line's settings first: they are every meter's unless it has its own.
+    if (parser.isSet("baud")) {
+        const auto baud = baudFromText(parser.value("baud").toStdString());
+        if (!baud)
+            fail(std::string("--baud: ") + BaudList);
+        options.line.baud = *baud;
+    }
+    if (parser.isSet("parity")) {
+        const auto parity = parityFromText(parser.value("parity").toStdString());
+        if (!parity)
+            fail("--parity: none, even or odd");
+        options.line.parity = *parity;
+    }
+    if (parser.isSet("stop-bits")) {
+        const auto stopBits = stopBitsFromText(parser.value("stop-bits").toStdString());
+        if (!stopBits)
+            fail("--stop-bits: 1 or 2");
+        options.line.stopBits = *stopBits;
+    }
+
     auto meterOptions = parser.values("meter");
     if (meterOptions.isEmpty())
         meterOptions << "Tarvik CT@1";
     for (const auto& option : meterOptions) {
-        const auto at = option.lastIndexOf('@');
-        bool ok = false;
-        const int address = at < 0 ? 0 : option.mid(at + 1).toInt(&ok);
-        const auto type = option.left(at).toStdString();
-        if (at < 0 || !ok || address < 1 || address > 247)
-            fail("--meter \"" + option.toStdString() + "\": expected TYPE@ADDRESS with an address 1..247");
-        if (!catalogue::IsMeterType(type))
-            fail("--meter \"" + option.toStdString() + "\": unknown meter type; known: " + typeList());
-        for (const auto& [otherType, otherAddress] : options.meters)
-            if (otherAddress == address)
-                fail("--meter \"" + option.toStdString() + "\": address " + std::to_string(address) + " already taken");
-        options.meters.emplace_back(type, address);
+        const auto quoted = "--meter \"" + option.toStdString() + "\": ";
+        std::string problem;
+        const auto meter = parseMeter(option, options.line, problem);
+        if (!meter)
+            fail(quoted + problem);
+        for (const auto& other : options.meters)
+            if (other.address == meter->address)
+                fail(quoted + "address " + std::to_string(meter->address) + " already taken");
+        options.meters.push_back(*meter);
     }
 
     auto energy = [&](const char* name, double& target) {
@@ -119,25 +225,6 @@ Options parseCommandLine(int argc, char** argv)
     energy("import", options.energy.importEnergy);
     energy("export", options.energy.exportEnergy);
 
-    if (parser.isSet("baud")) {
-        bool ok = false;
-        options.line.baud = parser.value("baud").toInt(&ok);
-        if (!ok || !sim::IsSupportedBaud(options.line.baud))
-            fail("--baud: one of 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200");
-    }
-    if (parser.isSet("parity")) {
-        const auto parity = engine::ParityFromWord(parser.value("parity").toStdString());
-        if (!parity || (*parity != engine::Parity::None && *parity != engine::Parity::Even && *parity != engine::Parity::Odd))
-            fail("--parity: none, even or odd");
-        options.line.parity = *parity;
-    }
-    if (parser.isSet("stop-bits")) {
-        const auto stopBits = engine::StopBitsFromText(parser.value("stop-bits").toStdString());
-        if (!stopBits || *stopBits == engine::StopBits::OneAndHalf)
-            fail("--stop-bits: 1 or 2");
-        options.line.stopBits = *stopBits;
-    }
-
     std::vector<std::string> faultSpecs;
     for (const auto& option : parser.values("fault"))
         faultSpecs.push_back(option.toStdString());
@@ -146,6 +233,18 @@ Options parseCommandLine(int argc, char** argv)
     if (!faults)
         fail(error);
     options.faults = *faults;
+
+    if (parser.isSet("listen")) {
+        if (parser.isSet("device") || parser.isSet("link"))
+            fail("--listen serves TCP: no --device and no --link with it");
+        options.listen = sim::ParseListenAddress(parser.value("listen").toStdString(), error);
+        if (!options.listen)
+            fail("--listen: " + error);
+    }
+    const auto unusable = options.faults.unusableOn(options.listen ? options.listen->framing : sim::Framing::Rtu,
+                                                    options.listen.has_value());
+    if (!unusable.empty())
+        fail("--fault: " + unusable);
     return options;
 }
 
@@ -192,8 +291,9 @@ int main(int argc, char** argv)
     }
 
     std::vector<sim::SimMeter> meters;
-    for (const auto& [type, address] : options.meters) {
-        auto meter = sim::SimMeter::Create(type, static_cast<std::uint8_t>(address), options.energy, options.line, error);
+    for (const auto& option : options.meters) {
+        auto meter = sim::SimMeter::Create(option.type, static_cast<std::uint8_t>(option.address), options.energy,
+                                           option.line, error);
         if (!meter) {
             std::fprintf(stderr, "quorvane-sim: %s\n", error.c_str());
             return UsageError;
@@ -201,25 +301,33 @@ int main(int argc, char** argv)
         meters.push_back(std::move(*meter));
     }
 
-    auto line = options.device.empty() ? sim::SimLine::OpenPseudoTerminal(error)
-                                       : sim::SimLine::OpenDevice(options.device, error);
-    if (!line || !line->apply(options.line, error)) {
+    std::unique_ptr<sim::SimLink> link;
+    if (options.listen) {
+        link = sim::SimTcpListener::Open(*options.listen, error);
+    } else {
+        auto line = options.device.empty() ? sim::SimLine::OpenPseudoTerminal(error)
+                                           : sim::SimLine::OpenDevice(options.device, error);
+        if (line && line->apply(options.line, error))
+            link = std::move(line);
+    }
+    if (!link) {
         std::fprintf(stderr, "quorvane-sim: %s\n", error.c_str());
         return 1;
     }
-    if (!options.link.empty() && !makeLink(options.link, line->portPath(), error)) {
+    if (!options.link.empty() && !makeLink(options.link, link->portText(), error)) {
         std::fprintf(stderr, "quorvane-sim: %s\n", error.c_str());
         return 1;
     }
 
-    std::printf("port: %s\n", line->portPath().c_str());
+    std::printf("port: %s\n", link->portText().c_str());
     if (!options.link.empty())
         std::printf("link: %s\n", options.link.c_str());
     std::fflush(stdout);
 
-    sim::Simulator simulator(*line, std::move(meters), options.faults, options.line, log);
+    sim::Simulator simulator(*link, options.listen ? options.listen->framing : sim::Framing::Rtu, std::move(meters),
+                             options.faults, options.line, log);
     const int status = simulator.run();
     if (!options.link.empty())
-        removeLink(options.link, line->portPath());
+        removeLink(options.link, link->portText());
     return status;
 }

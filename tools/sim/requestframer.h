@@ -1,6 +1,6 @@
 #pragma once
 
-#include "simline.h"
+#include "simlink.h"
 
 #include <cstdint>
 #include <optional>

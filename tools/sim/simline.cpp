@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -16,25 +14,12 @@ namespace sim {
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
-sigset_t g_waitMask; // the mask during ppoll: stop signals let through
-
-void onStopSignal(int)
-{
-    g_stop = 1;
-}
-
-std::string systemError(const std::string& what)
-{
-    return what + ": " + std::strerror(errno);
-}
-
 // Raw bytes both ways: no echo, no CR/LF translation, no flow control.
 bool makeRaw(int fd, std::string& error)
 {
     termios tio{};
     if (tcgetattr(fd, &tio) != 0) {
-        error = systemError("tcgetattr");
+        error = detail::SystemError("tcgetattr");
         return false;
     }
     cfmakeraw(&tio);
@@ -44,24 +29,37 @@ bool makeRaw(int fd, std::string& error)
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     if (tcsetattr(fd, TCSANOW, &tio) != 0) {
-        error = systemError("tcsetattr");
+        error = detail::SystemError("tcsetattr");
         return false;
     }
     return true;
 }
 
+struct Speed {
+    int baud;
+    speed_t code;
+};
+// Wider than the meters' speeds, so that whatever a tool sets shows in the log.
+constexpr std::array<Speed, 12> Speeds = {{
+    {300, B300}, {600, B600}, {1200, B1200}, {2400, B2400}, {4800, B4800}, {9600, B9600}, {19200, B19200},
+    {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800},
+}};
+
 speed_t speedOf(int baud)
 {
-    switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B9600;
-    }
+    for (const auto& speed : Speeds)
+        if (speed.baud == baud)
+            return speed.code;
+    return B9600;
+}
+
+// 0 for a speed outside the table: no meter runs at it.
+int baudOf(speed_t code)
+{
+    for (const auto& speed : Speeds)
+        if (speed.code == code)
+            return speed.baud;
+    return 0;
 }
 
 // Unix98 pseudo-terminal slaves have majors 136..143.
@@ -82,40 +80,19 @@ bool IsSupportedBaud(int baud)
     return std::find(speeds.begin(), speeds.end(), baud) != speeds.end();
 }
 
-void InstallStopSignals()
-{
-    struct sigaction action{};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    sigprocmask(SIG_BLOCK, &stopSignals, &g_waitMask);
-    sigdelset(&g_waitMask, SIGINT);
-    sigdelset(&g_waitMask, SIGTERM);
-}
-
-bool StopRequested()
-{
-    return g_stop != 0;
-}
-
 std::unique_ptr<SimLine> SimLine::OpenPseudoTerminal(std::string& error)
 {
     std::unique_ptr<SimLine> line(new SimLine);
-    line->m_pacedBySoftware = true;
+    line->m_onPseudoTerminal = true;
+    line->m_sharedWithTool = true;
     line->m_fd = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (line->m_fd < 0) {
-        error = systemError("posix_openpt");
+        error = detail::SystemError("posix_openpt");
         return nullptr;
     }
     char name[128] = {};
     if (grantpt(line->m_fd) != 0 || unlockpt(line->m_fd) != 0 || ptsname_r(line->m_fd, name, sizeof name) != 0) {
-        error = systemError("pseudo-terminal set-up");
+        error = detail::SystemError("pseudo-terminal set-up");
         return nullptr;
     }
     line->m_portPath = name;
@@ -123,7 +100,7 @@ std::unique_ptr<SimLine> SimLine::OpenPseudoTerminal(std::string& error)
     // (no hang-up on our side) and keeps the raw mode set here.
     line->m_keepOpenFd = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (line->m_keepOpenFd < 0) {
-        error = systemError(std::string("open ") + name);
+        error = detail::SystemError(std::string("open ") + name);
         return nullptr;
     }
     if (!makeRaw(line->m_keepOpenFd, error) || !makeRaw(line->m_fd, error))
@@ -137,14 +114,14 @@ std::unique_ptr<SimLine> SimLine::OpenDevice(const std::string& path, std::strin
     line->m_portPath = path;
     line->m_fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (line->m_fd < 0) {
-        error = systemError("open " + path);
+        error = detail::SystemError("open " + path);
         return nullptr;
     }
     if (!isatty(line->m_fd)) {
         error = path + " is not a serial device";
         return nullptr;
     }
-    line->m_pacedBySoftware = isPseudoTerminal(line->m_fd);
+    line->m_onPseudoTerminal = isPseudoTerminal(line->m_fd);
     if (!makeRaw(line->m_fd, error))
         return nullptr;
     return line;
@@ -162,55 +139,67 @@ bool SimLine::apply(const LineSettings& settings, std::string& error)
 {
     termios tio{};
     if (tcgetattr(m_fd, &tio) != 0) {
-        error = systemError("tcgetattr");
+        error = detail::SystemError("tcgetattr");
         return false;
     }
     cfsetispeed(&tio, speedOf(settings.baud));
     cfsetospeed(&tio, speedOf(settings.baud));
     tio.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD | CSTOPB | CSIZE);
     tio.c_cflag |= CS8;
-    if (settings.parity != Parity::None)
+    // A pty keeps no parity bit, and glibc reports EINVAL for one it asked for
+    // and did not get unless the speed changed in the same call.
+    if (settings.parity != Parity::None && !m_onPseudoTerminal)
         tio.c_cflag |= PARENB;
-    if (settings.parity == Parity::Odd)
+    if (settings.parity == Parity::Odd && !m_onPseudoTerminal)
         tio.c_cflag |= PARODD;
     if (settings.stopBits == StopBits::Two)
         tio.c_cflag |= CSTOPB;
     if (tcsetattr(m_fd, TCSADRAIN, &tio) != 0) {
-        error = systemError("tcsetattr");
+        error = detail::SystemError("tcsetattr");
         return false;
     }
+    m_applied = settings;
     return true;
 }
 
-SimLine::Wait SimLine::wait(std::optional<Clock::time_point> deadline, std::string& error)
+std::optional<Hearing> SimLine::hearing()
 {
-    if (g_stop)
+    if (!m_sharedWithTool)
+        return Hearing{m_applied, true};
+    // The master's tcgetattr reads the settings of the side the tool opened.
+    // The kernel clears PARENB there, so parity is not to be had.
+    termios tio{};
+    if (tcgetattr(m_fd, &tio) != 0)
+        return Hearing{m_applied, false};
+    LineSettings heard;
+    heard.baud = baudOf(cfgetospeed(&tio));
+    heard.stopBits = tio.c_cflag & CSTOPB ? StopBits::Two : StopBits::One;
+    const auto size = tio.c_cflag & CSIZE;
+    heard.dataBits = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
+    heard.parity = Parity::None;
+    return Hearing{heard, false};
+}
+
+SimLink::Wait SimLine::wait(std::optional<Clock::time_point> deadline, std::string& text)
+{
+    if (StopRequested())
         return Wait::Stopped;
-    timespec timeout{};
-    timespec* timeoutPtr = nullptr;
-    if (deadline) {
-        const auto left = std::max(Clock::duration::zero(), *deadline - Clock::now());
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-        timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-        timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-        timeoutPtr = &timeout;
-    }
     pollfd pfd{m_fd, POLLIN, 0};
-    const int n = ppoll(&pfd, 1, timeoutPtr, &g_waitMask);
+    const int n = detail::WaitForInput(&pfd, 1, deadline);
     if (n < 0) {
         if (errno == EINTR)
-            return g_stop ? Wait::Stopped : Wait::Timeout;
-        error = systemError("ppoll");
+            return StopRequested() ? Wait::Stopped : Wait::Timeout;
+        text = detail::SystemError("ppoll");
         return Wait::Failed;
     }
     if (n == 0)
         return Wait::Timeout;
     if (pfd.revents & (POLLERR | POLLNVAL)) {
-        error = "the line reported an error";
+        text = "the line reported an error";
         return Wait::Failed;
     }
     if (pfd.revents & POLLHUP && !(pfd.revents & POLLIN)) {
-        error = "the line hung up";
+        text = "the line hung up";
         return Wait::Failed;
     }
     return Wait::Readable;
@@ -229,7 +218,7 @@ std::optional<std::vector<std::uint8_t>> SimLine::readAvailable(std::string& err
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            error = systemError("read");
+            error = detail::SystemError("read");
             return std::nullopt;
         }
         return bytes;
@@ -249,16 +238,10 @@ int SimLine::write(std::span<const std::uint8_t> bytes, std::string& error)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             break;
-        error = systemError("write");
+        error = detail::SystemError("write");
         return -1;
     }
     return static_cast<int>(done);
-}
-
-void SimLine::drain()
-{
-    if (!m_pacedBySoftware)
-        tcdrain(m_fd);
 }
 
 } // namespace sim

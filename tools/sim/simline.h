@@ -1,58 +1,43 @@
 #pragma once
 
-#include "engine/linesettings.h"
+#include "simlink.h"
 
-#include <chrono>
-#include <cstdint>
 #include <memory>
-#include <optional>
-#include <span>
 #include <string>
-#include <vector>
 
-// The simulator's end of the serial line, the only place that talks to the
-// operating system: a pseudo-terminal it creates, or a device it is given.
+// The simulator's end of a serial line: a pseudo-terminal it creates, or a
+// device it is given.
 namespace sim {
-
-using Clock = std::chrono::steady_clock;
-using engine::LineSettings;
-using engine::Parity;
-using engine::StopBits;
 
 // The speeds the meters of the family and a termios line both know.
 bool IsSupportedBaud(int baud);
 
-class SimLine {
+class SimLine : public SimLink {
 public:
-    // A new pseudo-terminal; portPath() is the side the tool opens.
+    // A new pseudo-terminal; portText() is the side the tool opens.
     static std::unique_ptr<SimLine> OpenPseudoTerminal(std::string& error);
     // A serial device (a real port, or one end of a socat pair).
     static std::unique_ptr<SimLine> OpenDevice(const std::string& path, std::string& error);
 
-    ~SimLine();
+    ~SimLine() override;
     SimLine(const SimLine&) = delete;
     SimLine& operator=(const SimLine&) = delete;
 
-    const std::string& portPath() const { return m_portPath; }
+    std::string portText() const override { return m_portPath; }
+    Pacing pacing() const override { return m_onPseudoTerminal ? Pacing::BySimulator : Pacing::ByDevice; }
 
-    // No UART paces a pseudo-terminal, so the simulator spaces the bytes itself.
-    bool pacedBySoftware() const { return m_pacedBySoftware; }
+    // On a pseudo-terminal both ends share one set of termios settings, so
+    // what the tool has set shows on ours, parity excepted. A device hears at
+    // the settings applied to it.
+    std::optional<Hearing> hearing() override;
 
-    // Speed, parity and stop bits on a device; a pseudo-terminal keeps raw mode only.
+    // Speed, parity and stop bits: the UART's on a device; on a
+    // pseudo-terminal the shared settings a tool finds when it sets none.
     bool apply(const LineSettings& line, std::string& error);
 
-    enum class Wait { Readable, Timeout, Stopped, Failed };
-    // Until bytes arrive, the deadline passes (none: no deadline) or a stop signal comes.
-    Wait wait(std::optional<Clock::time_point> deadline, std::string& error);
-
-    // Whatever has arrived, without blocking; nullopt when the line failed.
-    std::optional<std::vector<std::uint8_t>> readAvailable(std::string& error);
-
-    // Writes without blocking; the number of bytes the line took (fewer when it is full), -1 on failure.
-    int write(std::span<const std::uint8_t> bytes, std::string& error);
-
-    // Until the device has sent everything written so far.
-    void drain();
+    Wait wait(std::optional<Clock::time_point> deadline, std::string& text) override;
+    std::optional<std::vector<std::uint8_t>> readAvailable(std::string& error) override;
+    int write(std::span<const std::uint8_t> bytes, std::string& error) override;
 
 private:
     SimLine() = default;
@@ -60,12 +45,9 @@ private:
     int m_fd = -1;
     int m_keepOpenFd = -1; // our own hold on the pty's other side, so the tool may come and go
     std::string m_portPath;
-    bool m_pacedBySoftware = false;
+    bool m_onPseudoTerminal = false; // ours or one given as a device: no UART, no parity
+    bool m_sharedWithTool = false;   // ours: the tool opens its other side and sets what we see
+    LineSettings m_applied;
 };
-
-// SIGINT and SIGTERM end the run: they only get through while wait() waits,
-// so none can slip in between a check and the wait.
-void InstallStopSignals();
-bool StopRequested();
 
 } // namespace sim

@@ -121,6 +121,7 @@ std::optional<SimMeter> SimMeter::Create(std::string_view meterType, std::uint8_
     SimMeter meter;
     meter.m_type = std::string(meterType);
     meter.m_address = address;
+    meter.m_line = line;
     const auto encoding = catalogue::EnergyEncodingOf(meterType);
 
     for (const auto command : commands->commands) {

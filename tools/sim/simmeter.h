@@ -1,6 +1,6 @@
 #pragma once
 
-#include "simline.h"
+#include "simlink.h"
 
 #include <cstdint>
 #include <map>
@@ -46,7 +46,7 @@ enum ExceptionCode : std::uint8_t {
 };
 
 // One simulated meter: the registers its type really has (those its commands
-// read and write), answering the requests addressed to it.
+// read and write) and its own line settings, answering the requests addressed to it.
 class SimMeter {
 public:
     // nullopt with a reason when the type is unknown or an energy does not fit its encoding.
@@ -58,6 +58,8 @@ public:
     std::uint8_t address() const { return m_address; }
     std::string name() const; // "Tarvik CT@1"
     void setAddress(std::uint8_t address) { m_address = address; }
+    const LineSettings& line() const { return m_line; }
+    void setLine(const LineSettings& line) { m_line = line; }
 
     // Carries out a request PDU (function code and data) and says how to answer it.
     MeterAnswer answer(std::span<const std::uint8_t> pdu);
@@ -89,6 +91,7 @@ private:
 
     std::string m_type;
     std::uint8_t m_address = 1;
+    LineSettings m_line;
     std::vector<Block> m_blocks;
     std::map<std::uint16_t, std::uint16_t> m_holding; // read with 0x03; the written ones too
     std::map<std::uint16_t, std::uint16_t> m_input;   // read with 0x04

@@ -21,8 +21,10 @@ constexpr auto ChatterWhile = std::chrono::milliseconds(500); // how long chatte
 
 } // namespace
 
-Simulator::Simulator(SimLine& line, std::vector<SimMeter> meters, FaultPlan faults, LineSettings settings, SimLog& log)
-    : m_line(line), m_meters(std::move(meters)), m_faults(std::move(faults)), m_settings(settings), m_log(log)
+Simulator::Simulator(SimLink& link, Framing framing, std::vector<SimMeter> meters, FaultPlan faults,
+                     LineSettings settings, SimLog& log)
+    : m_link(link), m_framing(framing), m_meters(std::move(meters)), m_faults(std::move(faults)), m_settings(settings),
+      m_log(log)
 {
 }
 
@@ -30,10 +32,9 @@ int Simulator::run()
 {
     std::string names;
     for (const auto& meter : m_meters)
-        names += (names.empty() ? "" : ", ") + meter.name();
-    m_log.line("START", "port " + m_line.portPath() + ", meters " + names + ", line " + engine::ShortText(m_settings)
-                            + (m_line.pacedBySoftware() ? " (paced by the simulator)" : "") + ", faults "
-                            + m_faults.describe());
+        names += (names.empty() ? "" : ", ") + meter.name() + " " + engine::ShortText(meter.line());
+    m_log.line("START", "port " + m_link.portText() + ", meters " + names + ", line "
+                            + engine::ShortText(m_settings) + "; " + hearingNote() + "; faults " + m_faults.describe());
     for (;;) {
         if (!sendDue(Clock::now()))
             return 1;
@@ -41,35 +42,76 @@ int Simulator::run()
         std::optional<Clock::time_point> deadline;
         if (!m_out.empty())
             deadline = m_out.front().due;
-        if (const auto silence = m_framer.silenceDeadline(engine::CharacterTime(m_settings)))
+        const auto characterTime = engine::CharacterTime(m_heard ? m_heard->settings : m_settings);
+        if (const auto silence = m_framer.silenceDeadline(characterTime))
             deadline = deadline ? std::min(*deadline, *silence) : *silence;
 
-        std::string error;
-        switch (m_line.wait(deadline, error)) {
-        case SimLine::Wait::Stopped:
+        std::string text;
+        switch (m_link.wait(deadline, text)) {
+        case SimLink::Wait::Stopped:
             m_log.line("STOP", "stop signal: exiting");
             return 0;
-        case SimLine::Wait::Failed:
-            m_log.line("ERROR", error);
+        case SimLink::Wait::Failed:
+            m_log.line("ERROR", text);
             return 1;
-        case SimLine::Wait::Readable: {
-            const auto bytes = m_line.readAvailable(error);
+        case SimLink::Wait::NewPeer:
+            m_log.line("PEER", text);
+            startAfresh();
+            break;
+        case SimLink::Wait::Readable: {
+            const auto bytes = m_link.readAvailable(text);
             if (!bytes) {
-                m_log.line("ERROR", error);
+                m_log.line("ERROR", text);
                 return 1;
             }
-            m_framer.push(*bytes, Clock::now());
-            while (const auto frame = m_framer.next())
-                handleFrame(*frame);
+            receive(*bytes, Clock::now());
             break;
         }
-        case SimLine::Wait::Timeout:
+        case SimLink::Wait::Timeout:
             break;
         }
-        if (const auto frame = m_framer.takeAtSilence(Clock::now(), engine::CharacterTime(m_settings)))
-            handleFrame(*frame);
+        if (const auto frame = m_framer.takeAtSilence(Clock::now(), characterTime))
+            handleRtu(*frame);
         logDropped();
     }
+}
+
+// How requests will be matched to the meters' settings, for the start of the log.
+std::string Simulator::hearingNote()
+{
+    const auto hearing = m_link.hearing();
+    if (!hearing)
+        return "over TCP every meter answers, replies unpaced";
+    if (!hearing->parityVisible)
+        return "requests heard at the speed and stop bits the tool sets (a pty shows no parity: ?), paced by the "
+               "simulator";
+    auto note = "requests heard at the device's " + HearingText(*hearing);
+    for (const auto& meter : m_meters)
+        if (!Hears(*hearing, meter.line()))
+            note += ", out of hearing: " + meter.name();
+    return note;
+}
+
+void Simulator::receive(std::span<const std::uint8_t> bytes, Clock::time_point now)
+{
+    if (bytes.empty())
+        return;
+    // Read when the bytes come: the tool may change its settings between requests.
+    m_heard = m_link.hearing();
+    if (faultsInForce() && m_faults.find(FaultKind::Echo)) {
+        // The adapter's receiver hears its own transmitter, so the bytes come back as they go out.
+        schedule({now, {bytes.begin(), bytes.end()}, {}});
+        m_log.line("TX", codec::HexText(bytes) + " | fault: the line's echo");
+    }
+    if (m_framing == Framing::ModbusTcp) {
+        m_mbap.push(bytes);
+        while (const auto frame = m_mbap.next())
+            serve({frame->bytes, frame->unit, frame->pdu, frame->transaction});
+        return;
+    }
+    m_framer.push(bytes, now);
+    while (const auto frame = m_framer.next())
+        handleRtu(*frame);
 }
 
 void Simulator::logDropped()
@@ -77,63 +119,105 @@ void Simulator::logDropped()
     const auto dropped = m_framer.takeDropped();
     if (!dropped.empty())
         m_log.line("RX", codec::HexText(dropped) + " | after a bad CRC: ignored until the line is silent");
+    for (const auto& frame : m_mbap.takeDropped())
+        m_log.line("RX", codec::HexText(frame.bytes) + " | " + frame.reason);
 }
 
-void Simulator::handleFrame(const ReceivedFrame& frame)
+void Simulator::handleRtu(const ReceivedFrame& frame)
 {
-    const auto hex = codec::HexText(frame.bytes);
     if (!frame.crcOk) {
         // A slave stays silent on a frame whose CRC is wrong.
-        m_log.line("RX", hex + (frame.byLength ? " | bad CRC: no reply" : " | not a frame: ignored"));
+        m_log.line("RX", codec::HexText(frame.bytes) + heardText()
+                             + (frame.byLength ? " | bad CRC: no reply" : " | not a frame: ignored"));
         return;
     }
-    const auto address = frame.bytes[0];
-    if (address == 0) {
-        broadcast(frame.bytes);
+    const std::span<const std::uint8_t> bytes = frame.bytes;
+    serve({bytes, bytes[0], bytes.subspan(1, bytes.size() - 3)});
+}
+
+bool Simulator::hears(const SimMeter& meter) const
+{
+    return !m_heard || Hears(*m_heard, meter.line());
+}
+
+// " | at 9600 8?1" where the link has line settings.
+std::string Simulator::heardText() const
+{
+    return m_heard ? " | at " + HearingText(*m_heard) : std::string();
+}
+
+bool Simulator::faultsInForce() const
+{
+    return !m_faults.faults.empty() && !(m_faults.once && m_faultsSpent);
+}
+
+void Simulator::serve(const Request& request)
+{
+    if (request.address == 0) {
+        broadcast(request);
         return;
     }
     const auto now = Clock::now();
     bool served = false;
+    std::string unheard;
     for (std::size_t i = 0; i < m_meters.size(); ++i) {
-        if (m_meters[i].address() != address)
+        const auto& meter = m_meters[i];
+        if (meter.address() != request.address)
             continue;
+        if (!hears(meter)) {
+            unheard += (unheard.empty() ? "" : ", ") + meter.name() + " listens at " + engine::ShortText(meter.line());
+            continue;
+        }
         if (!served) {
             served = true;
-            const bool faulty = !m_faults.faults.empty() && !(m_faults.once && m_faultsSpent);
+            const bool faulty = faultsInForce();
             m_faultsSpent = true;
-            answerAs(i, frame.bytes, faulty, now);
+            answerAs(i, request, faulty, now);
         } else {
             // Two meters at one address both answer, and garble each other on a real line.
-            answerAs(i, frame.bytes, false, now);
+            answerAs(i, request, false, now);
         }
     }
-    if (!served)
-        m_log.line("RX", hex + " | no meter at address " + std::to_string(address) + ": no reply");
+    if (served)
+        return;
+    const auto hex = codec::HexText(request.bytes) + heardText();
+    if (unheard.empty())
+        m_log.line("RX", hex + " | no meter at address " + std::to_string(request.address) + ": no reply");
+    else
+        m_log.line("RX", hex + " | not heard: " + unheard + "; no reply");
 }
 
-void Simulator::broadcast(std::span<const std::uint8_t> frame)
+void Simulator::broadcast(const Request& request)
 {
-    const auto pdu = frame.subspan(1, frame.size() - 3);
-    if (pdu.empty() || pdu[0] != 0x10) {
-        m_log.line("RX", codec::HexText(frame) + " | broadcast read: ignored, no reply");
+    const auto hex = codec::HexText(request.bytes) + heardText();
+    if (request.pdu.empty() || request.pdu[0] != 0x10) {
+        m_log.line("RX", hex + " | broadcast read: ignored, no reply");
         return;
     }
-    // Every meter carries a broadcast write out at once and none replies.
+    // Every meter that hears a broadcast write carries it out at once and none replies.
     std::string results;
     for (std::size_t i = 0; i < m_meters.size(); ++i) {
-        const auto answer = m_meters[i].answer(pdu);
+        if (!hears(m_meters[i])) {
+            results += "; " + m_meters[i].name() + ": not heard";
+            continue;
+        }
+        const auto answer = m_meters[i].answer(request.pdu);
         results += "; " + m_meters[i].name() + ": " + answer.what;
         applyChange(i, answer.change);
     }
-    m_log.line("RX", codec::HexText(frame) + " | broadcast, no reply" + results);
+    m_log.line("RX", hex + " | broadcast, no reply" + results);
 }
 
-void Simulator::answerAs(std::size_t meterIndex, std::span<const std::uint8_t> frame, bool faulty,
-                         Clock::time_point now)
+std::chrono::nanoseconds Simulator::replyCharacterTime(const SimMeter& meter) const
+{
+    return m_link.pacing() == Pacing::None ? std::chrono::nanoseconds::zero() : engine::CharacterTime(meter.line());
+}
+
+void Simulator::answerAs(std::size_t meterIndex, const Request& request, bool faulty, Clock::time_point now)
 {
     auto& meter = m_meters[meterIndex];
-    const auto pdu = frame.subspan(1, frame.size() - 3);
-    m_log.line("RX", codec::HexText(frame) + " | " + meter.name() + ": " + meter.describe(pdu));
+    const auto pdu = request.pdu;
+    m_log.line("RX", codec::HexText(request.bytes) + heardText() + " | " + meter.name() + ": " + meter.describe(pdu));
 
     auto fault = [&](FaultKind kind) { return faulty ? m_faults.find(kind) : nullptr; };
     MeterAnswer answer;
@@ -145,20 +229,25 @@ void Simulator::answerAs(std::size_t meterIndex, std::span<const std::uint8_t> f
     }
 
     std::vector<std::uint8_t> reply;
-    reply.reserve(answer.pdu.size() + 3);
-    reply.push_back(meter.address());
-    reply.insert(reply.end(), answer.pdu.begin(), answer.pdu.end());
-    codec::AppendCrc16(reply);
     std::string notes;
-    if (fault(FaultKind::BadCrc)) {
-        reply[reply.size() - 2] ^= 0xFF;
-        reply[reply.size() - 1] ^= 0xFF;
-        notes += "; fault: CRC inverted";
-    }
-    if (const auto* extra = fault(FaultKind::Garbage)) {
-        const auto bytes = junk(static_cast<std::size_t>(extra->count));
-        reply.insert(reply.end(), bytes.begin(), bytes.end());
-        notes += "; fault: " + std::to_string(extra->count) + " junk bytes after the reply";
+    if (m_framing == Framing::ModbusTcp) {
+        // The transaction and unit of the request, so the client can pair them.
+        reply = MbapReply(request.transaction, request.address, answer.pdu);
+    } else {
+        reply.reserve(answer.pdu.size() + 3);
+        reply.push_back(meter.address());
+        reply.insert(reply.end(), answer.pdu.begin(), answer.pdu.end());
+        codec::AppendCrc16(reply);
+        if (fault(FaultKind::BadCrc)) {
+            reply[reply.size() - 2] ^= 0xFF;
+            reply[reply.size() - 1] ^= 0xFF;
+            notes += "; fault: CRC inverted";
+        }
+        if (const auto* extra = fault(FaultKind::Garbage)) {
+            const auto bytes = junk(static_cast<std::size_t>(extra->count));
+            reply.insert(reply.end(), bytes.begin(), bytes.end());
+            notes += "; fault: " + std::to_string(extra->count) + " junk bytes after the reply";
+        }
     }
     if (fault(FaultKind::Silent)) {
         m_log.line("TX", "(nothing) | " + answer.what + "; fault: reply withheld");
@@ -166,6 +255,7 @@ void Simulator::answerAs(std::size_t meterIndex, std::span<const std::uint8_t> f
         return;
     }
 
+    const auto ct = replyCharacterTime(meter);
     auto start = std::max(now, m_busyUntil);
     if (const auto* late = fault(FaultKind::Late)) {
         start += std::chrono::milliseconds(late->millis);
@@ -183,38 +273,46 @@ void Simulator::answerAs(std::size_t meterIndex, std::span<const std::uint8_t> f
     for (std::size_t k = 0; k < chunks; ++k) {
         // Chunks as even as can be, the earlier ones a byte longer.
         const auto size = reply.size() / chunks + (k < reply.size() % chunks ? 1 : 0);
-        end = queueBytes(std::span(reply).subspan(offset, size), k == 0 ? end : end + gap);
+        end = queueBytes(std::span(reply).subspan(offset, size), k == 0 ? end : end + gap, ct);
         offset += size;
     }
     const auto duration = end - start;
 
     // A new address or line setting counts only once the reply has left.
     if (answer.change.any())
-        m_out.push_back({end, {}, [this, meterIndex, change = answer.change] { applyChange(meterIndex, change); }});
+        schedule({end, {}, [this, meterIndex, change = answer.change] { applyChange(meterIndex, change); }});
     m_busyUntil = end;
 
     if (const auto* chatter = fault(FaultKind::Chatter)) {
-        const auto ct = engine::CharacterTime(m_settings);
         const auto n = chatter->count ? static_cast<std::size_t>(chatter->count)
-                                      : static_cast<std::size_t>(ChatterWhile / ct);
-        m_busyUntil = queueBytes(junk(n), end);
+                                      : static_cast<std::size_t>(ChatterWhile / engine::CharacterTime(meter.line()));
+        m_busyUntil = queueBytes(junk(n), end, ct);
         notes += "; fault: then " + std::to_string(n) + " junk bytes over " + millisText(m_busyUntil - end);
     }
-    m_log.line("TX", codec::HexText(reply) + " | " + answer.what + notes + " (" + millisText(duration) + " at "
-                         + engine::ShortText(m_settings) + ")");
+    const auto timing = m_link.pacing() == Pacing::None ? millisText(duration)
+                                                         : millisText(duration) + " at " + engine::ShortText(meter.line());
+    m_log.line("TX", codec::HexText(reply) + " | " + answer.what + notes + " (" + timing + ")");
 }
 
-Clock::time_point Simulator::queueBytes(std::span<const std::uint8_t> bytes, Clock::time_point start)
+Clock::time_point Simulator::queueBytes(std::span<const std::uint8_t> bytes, Clock::time_point start,
+                                        std::chrono::nanoseconds characterTime)
 {
-    const auto ct = engine::CharacterTime(m_settings);
-    if (m_line.pacedBySoftware()) {
+    if (m_link.pacing() == Pacing::BySimulator) {
         // Each byte reaches the other side when its last stop bit has gone out.
         for (std::size_t i = 0; i < bytes.size(); ++i)
-            m_out.push_back({start + ct * static_cast<int>(i + 1), {bytes[i]}, {}});
+            schedule({start + characterTime * static_cast<int>(i + 1), {bytes[i]}, {}});
     } else if (!bytes.empty()) {
-        m_out.push_back({start, {bytes.begin(), bytes.end()}, {}});
+        schedule({start, {bytes.begin(), bytes.end()}, {}});
     }
-    return start + ct * static_cast<int>(bytes.size());
+    return start + characterTime * static_cast<int>(bytes.size());
+}
+
+void Simulator::schedule(Pending item)
+{
+    // After everything due at the same time, so that bytes keep their order.
+    const auto at = std::upper_bound(m_out.begin(), m_out.end(), item.due,
+                                     [](Clock::time_point due, const Pending& p) { return due < p.due; });
+    m_out.insert(at, std::move(item));
 }
 
 void Simulator::applyChange(std::size_t meterIndex, const SettingChange& change)
@@ -227,19 +325,19 @@ void Simulator::applyChange(std::size_t meterIndex, const SettingChange& change)
     }
     if (!change.baud && !change.parity && !change.stopBits)
         return;
+    auto line = meter.line();
     if (change.baud)
-        m_settings.baud = *change.baud;
+        line.baud = *change.baud;
     if (change.parity)
-        m_settings.parity = *change.parity;
+        line.parity = *change.parity;
     if (change.stopBits)
-        m_settings.stopBits = *change.stopBits;
-    std::string error;
-    m_line.drain();
-    if (!m_line.apply(m_settings, error)) {
-        m_log.line("ERROR", meter.name() + " could not change the line to " + engine::ShortText(m_settings) + ": " + error);
-        return;
-    }
-    m_log.line("SET", meter.name() + " changed the line to " + engine::ShortText(m_settings));
+        line.stopBits = *change.stopBits;
+    meter.setLine(line);
+    // A device stays at the simulator's settings, as another meter's UART would not follow this one.
+    std::string note;
+    if (const auto hearing = m_link.hearing(); hearing && hearing->parityVisible && !Hears(*hearing, line))
+        note = "; the device stays at " + HearingText(*hearing) + ", so it is out of hearing";
+    m_log.line("SET", meter.name() + " now listens at " + engine::ShortText(line) + note);
 }
 
 bool Simulator::sendDue(Clock::time_point now)
@@ -249,7 +347,7 @@ bool Simulator::sendDue(Clock::time_point now)
         m_out.pop_front();
         if (!item.bytes.empty()) {
             std::string error;
-            const int written = m_line.write(item.bytes, error);
+            const int written = m_link.write(item.bytes, error);
             if (written < 0) {
                 m_log.line("ERROR", error);
                 return false;
@@ -262,6 +360,18 @@ bool Simulator::sendDue(Clock::time_point now)
             item.then();
     }
     return true;
+}
+
+void Simulator::startAfresh()
+{
+    // Nothing pending is for the new client; a meter still takes up what its last write set.
+    for (auto& item : m_out)
+        if (item.then)
+            item.then();
+    m_out.clear();
+    m_busyUntil = {};
+    m_framer = {};
+    m_mbap = {};
 }
 
 std::vector<std::uint8_t> Simulator::junk(std::size_t n)
