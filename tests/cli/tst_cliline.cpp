@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -93,6 +94,9 @@ private slots:
     void simulatorFaults_data();
     void simulatorFaults();
     void jsonAndTrace();
+    void scanFindsTheBus();
+    void setChangesAndVerifies();
+    void planOfThreeRows();
     void historyBesideTheProgram();
     void portThatDoesNotOpen();
 };
@@ -162,6 +166,10 @@ void TestCliLine::simulatorFaults_data()
     // The reply is whole at its expected length; what follows is said, not judged.
     QTest::newRow("garbage after the reply") << QStringList{"--fault", "garbage:4"} << QStringList{} << 0 << energy;
     QTest::newRow("three polls") << QStringList{} << QStringList{"--repeat", "3"} << 0 << energy + energy + energy;
+    // A 2-wire adapter gives the request back before the reply.
+    QTest::newRow("echo skipped with --echo") << QStringList{"--fault", "echo"} << QStringList{"--echo"} << 0 << energy;
+    QTest::newRow("echo taken for the reply without --echo")
+        << QStringList{"--fault", "echo"} << QStringList{} << 1 << "rejected: byte count does not match the length\n";
 }
 
 void TestCliLine::simulatorFaults()
@@ -199,6 +207,74 @@ void TestCliLine::jsonAndTrace()
     QVERIFY(json.value("reply").toString().startsWith("03 03 04 00 00 30 39"));
     QCOMPARE(json.value("energy_kwh").toDouble(), 1234.5);
     QVERIFY(json.value("elapsed_ms").toDouble() > 0);
+}
+
+// Two meters at two addresses and two baud rates on one line.
+void TestCliLine::scanFindsTheBus()
+{
+    Simulator sim;
+    QVERIFY(sim.start({"--meter", "Tarvik CT@1", "--meter", "Morel-K@17,19200", "--energy", "1234.5"}));
+    const Run run = runCli({"scan", "--port", sim.link, "--baud", "9600,19200", "--parity", "none", "--stop-bits", "1",
+                            "--addresses", "1-3,16-18", "--json"});
+    QCOMPARE(run.exitCode, 0);
+    const QJsonArray found = QJsonDocument::fromJson(run.out.toUtf8()).array();
+    QStringList seen;
+    for (const auto &entry : found) {
+        const QJsonObject o = entry.toObject();
+        QStringList types;
+        for (const auto &t : o.value("meter_types").toArray())
+            types << t.toString();
+        seen << QString("%1 %2 %3/%4 %5: %6 (%7)")
+                    .arg(o.value("address").toInt())
+                    .arg(o.value("baud").toInt())
+                    .arg(o.value("parity").toString())
+                    .arg(o.value("stop_bits").toInt())
+                    .arg(o.value("answered").toString(), types.join(','))
+                    .arg(o.value("energy_kwh").toObject().value(types.value(0)).toDouble());
+    }
+    QCOMPARE(seen, (QStringList{"1 9600 none/1 read: Tarvik CT,Tarvik DC,Pesca-N,Corvi Link,Corvi-R,Lunet-K,Ventra,Morel Serial (1234.5)",
+                                "17 19200 none/1 read: Morel-K,Pesca-K (1234.5)"}));
+    // Nothing at the probed settings: exit 3.
+    QCOMPARE(runCli({"scan", "--port", sim.link, "--baud", "4800", "--addresses", "1-2"}).exitCode, 3);
+}
+
+// A new address, then a new baud rate, each checked on the line.
+void TestCliLine::setChangesAndVerifies()
+{
+    Simulator sim;
+    QVERIFY(sim.start({"--meter", "Morel-K@2"}));
+    const Run run = runCli({"set", "--port", sim.link, "--meter", "Morel-K", "--address", "2", "--new-address", "17",
+                            "--new-baud", "19200", "--no-history"});
+    QCOMPARE(run.out, QString("Modify Meter Address at 2 to 17: acknowledged (Meter Address is  17.), verified: answers at 17 9600 8N1\n"
+                              "Modify Baud Rate at 17 to 19200: acknowledged (Baud Rate is 19200.), verified: answers at 17 19200 8N1\n"));
+    QCOMPARE(run.exitCode, 0);
+    // The meter really is there now, and only there.
+    QCOMPARE(runCli(runOp(sim.link, "Morel-K", "Read Energy", 17, {"--baud", "19200"})).exitCode, 0);
+    QCOMPARE(runCli(runOp(sim.link, "Morel-K", "Read Energy", 2, {"--baud", "19200", "--timeout", "100"})).exitCode, 3);
+}
+
+// Three meters from a plan; the first acknowledges its new address but keeps the old one.
+void TestCliLine::planOfThreeRows()
+{
+    Simulator sim;
+    QVERIFY(sim.start({"--meter", "Tarvik CT@1", "--meter", "Pesca-K@5", "--meter", "Morel-K@17", "--fault", "keep-settings,once"}));
+    QTemporaryDir folder;
+    QFile plan(folder.filePath("plan.csv"));
+    QVERIFY(plan.open(QIODevice::WriteOnly));
+    plan.write("address,meter,new_address,new_baud,new_parity,new_stop_bits\n"
+               "1,Tarvik CT,11,,,\n"
+               "5,Pesca-K,6,19200,,\n"
+               "17,Morel-K,,4800,,\n");
+    plan.close();
+    const Run run = runCli({"set", "--port", sim.link, "--plan", plan.fileName(), "--timeout", "200", "--no-history"});
+    QCOMPARE(run.exitCode, 5);
+    QFile result(folder.filePath("plan-result.csv"));
+    QVERIFY(result.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(result.readAll()),
+             QString("address,meter,new_address,new_baud,new_parity,new_stop_bits,outcome,detail\n"
+                     "1,Tarvik CT,11,,,,unverified,no answer at 11\n"
+                     "5,Pesca-K,6,19200,,,verified,Baud Rate is 19200.\n"
+                     "17,Morel-K,,4800,,,verified,Baud Rate is 4800.\n"));
 }
 
 // The same History.log line the window writes, in the file beside the program.

@@ -265,16 +265,17 @@ int runPlan(LineSession &session, const Options &options, history::HistoryLog &h
     ChangeRun run(session, options, history, out, err);
     Verdict worst = Verdict::Verified;
     std::string line;
-    int number = 0;
+    int lineNumber = 0;
+    int rowNumber = 0;
     while (std::getline(in, line)) {
-        ++number;
+        ++lineNumber;
         auto f = csvFields(line);
-        if (f.empty() || (f.size() == 1 && f[0].empty()) || (number == 1 && f[0] == "address"))
+        if (f.empty() || (f.size() == 1 && f[0].empty()) || (lineNumber == 1 && f[0] == "address"))
             continue;
         f.resize(std::max<std::size_t>(f.size(), 6));
         RowResult row;
         std::string problem;
-        out << "row " << number << ":\n";
+        out << "row " << ++rowNumber << " (" << f[1] << " at " << f[0] << "):\n";
         if (const auto change = changeOf(f, options, problem))
             row = run.run(*change);
         else {

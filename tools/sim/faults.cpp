@@ -40,6 +40,7 @@ const char* nameOf(FaultKind kind)
     case FaultKind::Garbage: return "garbage";
     case FaultKind::Chatter: return "chatter";
     case FaultKind::Echo: return "echo";
+    case FaultKind::KeepSettings: return "keep-settings";
     }
     return "";
 }
@@ -55,6 +56,8 @@ std::string parseMode(const std::vector<std::string>& parts, Fault& fault)
         fault.kind = FaultKind::Silent;
     } else if (mode == "echo" && args == 0) {
         fault.kind = FaultKind::Echo;
+    } else if (mode == "keep-settings" && args == 0) {
+        fault.kind = FaultKind::KeepSettings;
     } else if (mode == "bad-crc" && args == 0) {
         fault.kind = FaultKind::BadCrc;
     } else if (mode == "exception" && args <= 1) {

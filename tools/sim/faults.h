@@ -18,6 +18,7 @@ enum class FaultKind {
     Garbage,   // `count` junk bytes right after a correct reply
     Chatter,   // after the reply, junk keeps coming: `count` bytes, or for a while
     Echo,      // the line gives back every request before the reply, as a 2-wire RS-485 adapter does
+    KeepSettings, // acknowledges a new address, baud rate or parity but keeps the old one
 };
 
 struct Fault {

@@ -135,6 +135,8 @@ Options parseCommandLine(int argc, char** argv)
         "  chatter[:N]       after the reply keep sending junk: N bytes, or for 500 ms\n"
         "  echo              every request comes back before its reply, as a 2-wire RS-485\n"
         "                    adapter gives it (with silent: only the echo)\n"
+        "  keep-settings     a new address, baud rate or parity is acknowledged but not taken,\n"
+        "                    as by a meter that takes them only at its next restart\n"
         "  once              the faults apply to the first request only\n"
         "All apply on a serial line. TCP has no echo; modbus-tcp has no CRC and no room for\n"
         "junk between its frames, so bad-crc, garbage and chatter are for rtu-tcp only."));

@@ -278,8 +278,11 @@ void Simulator::answerAs(std::size_t meterIndex, const Request& request, bool fa
     }
     const auto duration = end - start;
 
-    // A new address or line setting counts only once the reply has left.
-    if (answer.change.any())
+    // A new address or line setting counts only once the reply has left; a meter
+    // that takes it only at its next restart keeps the old one meanwhile.
+    if (answer.change.any() && fault(FaultKind::KeepSettings))
+        notes += "; fault: the change is acknowledged but not taken";
+    else if (answer.change.any())
         schedule({end, {}, [this, meterIndex, change = answer.change] { applyChange(meterIndex, change); }});
     m_busyUntil = end;
 
