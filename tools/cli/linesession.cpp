@@ -132,10 +132,13 @@ int ExitCodeOf(Outcome::Kind kind)
 
 history::HistoryLog WindowHistoryLog()
 {
-    // The same file the window writes: beside the programs, or in the user's
-    // data folder where that cannot be written.
-    return history::HistoryLog(QCoreApplication::applicationDirPath(),
-                               QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    // The same file the window writes: beside the programs (installed, they
+    // share a folder; in the build tree the window has its own), or in the
+    // user's data folder where that cannot be written.
+    QString folder = QCoreApplication::applicationDirPath();
+    if (QDir(folder) == QDir(QStringLiteral(QUORVANE_CLI_BUILD_DIR)))
+        folder = QStringLiteral(QUORVANE_WINDOW_BUILD_DIR);
+    return history::HistoryLog(folder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
 void AppendHistory(history::HistoryLog &log, const std::string &meter, const std::string &command,
