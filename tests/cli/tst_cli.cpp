@@ -1,31 +1,8 @@
+#include "clirun.h"
+
 #include <QtTest>
 
-#include <QProcess>
-
 namespace {
-
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run runCli(const QStringList& arguments)
-{
-    const QString program = qEnvironmentVariable("QUORVANE_BUILD_DIR") + "/tools/cli/quorvane-cli";
-    QProcess process;
-    process.start(program, arguments);
-    Run run;
-    if (!process.waitForStarted(10000) || !process.waitForFinished(10000)) {
-        process.kill();
-        run.err = "could not run " + program + ": " + process.errorString();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 QStringList op(const char* verb, const char* meter, const char* command, const char* address,
                const QStringList& options = {})
@@ -147,7 +124,7 @@ void TestCli::runs()
     QFETCH(int, exitCode);
     QFETCH(QString, out);
     QFETCH(QString, err);
-    const auto run = runCli(arguments);
+    const auto run = RunCli(arguments);
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(run.out, out);
     if (err == Usage + "\n")
@@ -159,7 +136,7 @@ void TestCli::runs()
 
 void TestCli::help()
 {
-    const auto run = runCli({"--help"});
+    const auto run = RunCli({"--help"});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.err, QString());
     for (const auto* text : {"quorvane-cli frame", "quorvane-cli reply", "--tariff-data", "--bytes", "Morel Serial:",

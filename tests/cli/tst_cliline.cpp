@@ -1,5 +1,6 @@
 // quorvane-cli on real lines: pseudo-terminals with the independent pymodbus
 // slave or the meter simulator on the far end.
+#include "clirun.h"
 #include "peerfixture.h"
 
 #include <QDeadlineTimer>
@@ -14,33 +15,6 @@
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-QString buildPath(const QString &relative)
-{
-    return qEnvironmentVariable("QUORVANE_BUILD_DIR") + relative;
-}
-
-Run runCli(const QStringList &arguments, const QString &program = buildPath("/tools/cli/quorvane-cli"))
-{
-    QProcess process;
-    process.start(program, arguments);
-    Run run;
-    if (!process.waitForStarted(10000) || !process.waitForFinished(60000)) {
-        process.kill();
-        run.err = "could not run " + program + ": " + process.errorString();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
 QStringList runOp(const QString &port, const char *meter, const char *command, int address, const QStringList &more = {})
 {
     return QStringList{"run", "--port", port, "--meter", meter, "--command", command, "--address",
@@ -53,7 +27,7 @@ struct Simulator {
     bool start(const QStringList &arguments)
     {
         link = folder.filePath("meter");
-        process.start(buildPath("/tools/sim/quorvane-sim"), QStringList{"--link", link, "--log", folder.filePath("sim.log")} + arguments);
+        process.start(qEnvironmentVariable("QUORVANE_BUILD_DIR") + "/tools/sim/quorvane-sim", QStringList{"--link", link, "--log", folder.filePath("sim.log")} + arguments);
         if (!process.waitForStarted(5000))
             return false;
         QDeadlineTimer deadline(5000);
@@ -137,7 +111,7 @@ void TestCliLine::againstIndependentSlave()
     QFETCH(QList<quint16>, registers);
     const QByteArray meter = operation.takeFirst().toUtf8();
     const QByteArray command = operation.takeFirst().toUtf8();
-    const Run run = runCli(runOp(m_peer.toolPort(), meter, command, 1, operation));
+    const CliRun run = RunCli(runOp(m_peer.toolPort(), meter, command, 1, operation));
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(run.out, out.isEmpty() ? out : out + "\n");
     if (firstRegister >= 0)
@@ -180,7 +154,7 @@ void TestCliLine::simulatorFaults()
     QFETCH(QString, out);
     Simulator sim;
     QVERIFY(sim.start(simulator));
-    const Run run = runCli(runOp(sim.link, "Tarvik CT", "Read Energy", 1, options));
+    const CliRun run = RunCli(runOp(sim.link, "Tarvik CT", "Read Energy", 1, options));
     QCOMPARE(run.out, out);
     QCOMPARE(run.exitCode, exitCode);
 }
@@ -189,7 +163,7 @@ void TestCliLine::jsonAndTrace()
 {
     Simulator sim;
     QVERIFY(sim.start({"--meter", "Morel-K@3", "--energy", "1234.5"}));
-    const Run run = runCli(runOp(sim.link, "Morel-K", "Read Energy", 3, {"--json", "--trace"}));
+    const CliRun run = RunCli(runOp(sim.link, "Morel-K", "Read Energy", 3, {"--json", "--trace"}));
     QCOMPARE(run.exitCode, 0);
     const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 3);
@@ -214,7 +188,7 @@ void TestCliLine::scanFindsTheBus()
 {
     Simulator sim;
     QVERIFY(sim.start({"--meter", "Tarvik CT@1", "--meter", "Morel-K@17,19200", "--energy", "1234.5"}));
-    const Run run = runCli({"scan", "--port", sim.link, "--baud", "9600,19200", "--parity", "none", "--stop-bits", "1",
+    const CliRun run = RunCli({"scan", "--port", sim.link, "--baud", "9600,19200", "--parity", "none", "--stop-bits", "1",
                             "--addresses", "1-3,16-18", "--json"});
     QCOMPARE(run.exitCode, 0);
     const QJsonArray found = QJsonDocument::fromJson(run.out.toUtf8()).array();
@@ -235,7 +209,7 @@ void TestCliLine::scanFindsTheBus()
     QCOMPARE(seen, (QStringList{"1 9600 none/1 read: Tarvik CT,Tarvik DC,Pesca-N,Corvi Link,Corvi-R,Lunet-K,Ventra,Morel Serial (1234.5)",
                                 "17 19200 none/1 read: Morel-K,Pesca-K (1234.5)"}));
     // Nothing at the probed settings: exit 3.
-    QCOMPARE(runCli({"scan", "--port", sim.link, "--baud", "4800", "--addresses", "1-2"}).exitCode, 3);
+    QCOMPARE(RunCli({"scan", "--port", sim.link, "--baud", "4800", "--addresses", "1-2"}).exitCode, 3);
 }
 
 // A new address, then a new baud rate, each checked on the line.
@@ -243,14 +217,14 @@ void TestCliLine::setChangesAndVerifies()
 {
     Simulator sim;
     QVERIFY(sim.start({"--meter", "Morel-K@2"}));
-    const Run run = runCli({"set", "--port", sim.link, "--meter", "Morel-K", "--address", "2", "--new-address", "17",
+    const CliRun run = RunCli({"set", "--port", sim.link, "--meter", "Morel-K", "--address", "2", "--new-address", "17",
                             "--new-baud", "19200", "--no-history"});
     QCOMPARE(run.out, QString("Modify Meter Address at 2 to 17: acknowledged (Meter Address is  17.), verified: answers at 17 9600 8N1\n"
                               "Modify Baud Rate at 17 to 19200: acknowledged (Baud Rate is 19200.), verified: answers at 17 19200 8N1\n"));
     QCOMPARE(run.exitCode, 0);
     // The meter really is there now, and only there.
-    QCOMPARE(runCli(runOp(sim.link, "Morel-K", "Read Energy", 17, {"--baud", "19200"})).exitCode, 0);
-    QCOMPARE(runCli(runOp(sim.link, "Morel-K", "Read Energy", 2, {"--baud", "19200", "--timeout", "100"})).exitCode, 3);
+    QCOMPARE(RunCli(runOp(sim.link, "Morel-K", "Read Energy", 17, {"--baud", "19200"})).exitCode, 0);
+    QCOMPARE(RunCli(runOp(sim.link, "Morel-K", "Read Energy", 2, {"--baud", "19200", "--timeout", "100"})).exitCode, 3);
 }
 
 // Three meters from a plan; the first acknowledges its new address but keeps the old one.
@@ -266,7 +240,7 @@ void TestCliLine::planOfThreeRows()
                "5,Pesca-K,6,19200,,\n"
                "17,Morel-K,,4800,,\n");
     plan.close();
-    const Run run = runCli({"set", "--port", sim.link, "--plan", plan.fileName(), "--timeout", "200", "--no-history"});
+    const CliRun run = RunCli({"set", "--port", sim.link, "--plan", plan.fileName(), "--timeout", "200", "--no-history"});
     QCOMPARE(run.exitCode, 5);
     QFile result(folder.filePath("plan-result.csv"));
     QVERIFY(result.open(QIODevice::ReadOnly));
@@ -282,13 +256,13 @@ void TestCliLine::historyBesideTheProgram()
 {
     QTemporaryDir programFolder;
     const QString program = programFolder.filePath("quorvane-cli");
-    QVERIFY(QFile::copy(buildPath("/tools/cli/quorvane-cli"), program));
+    QVERIFY(QFile::copy(CliProgram(), program));
     QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     Simulator sim;
     QVERIFY(sim.start({"--meter", "Tarvik CT@1", "--fault", "exception:2,once"}));
     QStringList op = runOp(sim.link, "Tarvik CT", "Read Energy", 1, {"--repeat", "2"});
     op.removeAll("--no-history");
-    const Run run = runCli(op, program);
+    const CliRun run = RunCli(op, program);
     QCOMPARE(run.exitCode, 1); // not every poll succeeded
     QFile log(programFolder.filePath("History.log"));
     QVERIFY(log.open(QIODevice::ReadOnly));
@@ -300,7 +274,7 @@ void TestCliLine::historyBesideTheProgram()
 void TestCliLine::portThatDoesNotOpen()
 {
     QTemporaryDir folder;
-    const Run run = runCli(runOp(folder.filePath("no_such_tty"), "Tarvik CT", "Read Energy", 1));
+    const CliRun run = RunCli(runOp(folder.filePath("no_such_tty"), "Tarvik CT", "Read Energy", 1));
     QCOMPARE(run.exitCode, 4);
     QCOMPARE(run.err, "cannot open " + folder.filePath("no_such_tty") + ": no such device\n");
 }
