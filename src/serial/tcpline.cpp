@@ -128,13 +128,11 @@ PortError TcpLine::setHandshaking(Handshake handshake)
     return PortError::None;
 }
 
-void TcpLine::configureBuffers(int inputBufferSize, int outputBufferSize)
+void TcpLine::configureBuffers(int, int)
 {
-    // Kept only: the window reads all there is at each receive event, and a
-    // socket that stopped reading at a limit would also stop noticing a
+    // Nothing to size: the window reads all there is at each receive event,
+    // and a socket that stopped reading at a limit would also stop noticing a
     // gateway that has gone.
-    m_inputBufferSize = qMax(0, inputBufferSize);
-    m_outputBufferSize = qMax(0, outputBufferSize);
 }
 
 PortError TcpLine::write(const QByteArray &bytes)
@@ -210,7 +208,6 @@ PortError TcpLine::toPortError(QAbstractSocket::SocketError error)
 {
     switch (error) {
     case QAbstractSocket::HostNotFoundError:
-        return PortError::NotFound;
     case QAbstractSocket::ConnectionRefusedError:
     case QAbstractSocket::SocketTimeoutError:
     case QAbstractSocket::NetworkError:

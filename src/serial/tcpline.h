@@ -87,8 +87,6 @@ private:
     std::optional<GatewayAddress> m_address;
     engine::LineSettings m_settings;
     Handshake m_handshaking = Handshake::None;
-    int m_inputBufferSize = 0;
-    int m_outputBufferSize = 0;
     bool m_open = false;
     bool m_lost = false; // the connection went away; the line closes on the next turn
 
