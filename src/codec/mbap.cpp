@@ -84,20 +84,26 @@ MbapCut CutMbapFront(std::span<const std::uint8_t> stream)
     return {word(stream, 2) == MbapModbusProtocol ? MbapFront::Adu : MbapFront::Foreign, size};
 }
 
-MbapReply MbapReplyToRtu(std::span<const std::uint8_t> adu, std::uint16_t transactionId)
+MbapDecoded MbapToRtu(std::span<const std::uint8_t> adu)
 {
     const auto header = ReadMbapHeader(adu);
     if (!header || adu.size() < MbapHeaderSize + 1)
-        return {MbapCheck::Short, {}};
+        return {MbapCheck::Short, 0, {}};
     if (header->protocolId != MbapModbusProtocol)
-        return {MbapCheck::Protocol, {}};
+        return {MbapCheck::Protocol, header->transactionId, {}};
     if (!lengthFits(header->length) || adu.size() != FramingSize + header->length)
-        return {MbapCheck::Length, {}};
-    if (header->transactionId != transactionId)
-        return {MbapCheck::Transaction, {}};
+        return {MbapCheck::Length, header->transactionId, {}};
     std::vector<std::uint8_t> rtu(adu.begin() + FramingSize, adu.end());
     AppendCrc16(rtu);
-    return {MbapCheck::Reply, std::move(rtu)};
+    return {MbapCheck::Good, header->transactionId, std::move(rtu)};
+}
+
+MbapDecoded MbapReplyToRtu(std::span<const std::uint8_t> adu, std::uint16_t transactionId)
+{
+    MbapDecoded decoded = MbapToRtu(adu);
+    if (decoded.check == MbapCheck::Good && decoded.transactionId != transactionId)
+        return {MbapCheck::Transaction, decoded.transactionId, {}};
+    return decoded;
 }
 
 } // namespace codec

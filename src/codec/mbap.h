@@ -57,24 +57,29 @@ struct MbapCut {
 // so the length of a header is trusted as long as it is one an ADU can have.
 MbapCut CutMbapFront(std::span<const std::uint8_t> stream);
 
-// Why an ADU is or is not the reply to the request of a transaction.
+// What a received ADU is.
 enum class MbapCheck {
-    Reply,       // it is; the RTU equivalent goes with it
+    Good,        // a Modbus ADU; for a reply, the one awaited
     Short,       // fewer bytes than a header and a function code
     Protocol,    // protocol id other than Modbus
     Length,      // its length field disagrees with its size, or no ADU has it
     Transaction, // the reply to another request
 };
 
-struct MbapReply {
+struct MbapDecoded {
     MbapCheck check = MbapCheck::Short;
-    // The same reply as a serial line would carry it: unit id as address, the
-    // PDU, then the CRC low byte first. Empty unless check is Reply.
+    std::uint16_t transactionId = 0; // of the ADU, once it has a whole header
+    // The same frame as a serial line would carry it: unit id as address, the
+    // PDU, then the CRC low byte first. Empty unless check is Good.
     std::vector<std::uint8_t> rtu;
 };
 
-// Checks one whole ADU against the transaction of the request it should
-// answer and, if it does, turns it into its RTU equivalent.
-MbapReply MbapReplyToRtu(std::span<const std::uint8_t> adu, std::uint16_t transactionId);
+// One whole ADU as its RTU equivalent: a request for a server, which answers
+// with RtuToMbap(its RTU reply, transactionId).
+MbapDecoded MbapToRtu(std::span<const std::uint8_t> adu);
+
+// The same for a client, which takes a reply only from the transaction of the
+// request it sent last.
+MbapDecoded MbapReplyToRtu(std::span<const std::uint8_t> adu, std::uint16_t transactionId);
 
 } // namespace codec

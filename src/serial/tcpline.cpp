@@ -247,8 +247,8 @@ void TcpLine::takeAdus()
         if (cut.front != codec::MbapFront::Adu || !m_awaited)
             continue;
         // A reply to any other request than the last one is as if it never came.
-        const codec::MbapReply reply = codec::MbapReplyToRtu(asBytes(adu), *m_awaited);
-        if (reply.check == codec::MbapCheck::Reply)
+        const codec::MbapDecoded reply = codec::MbapReplyToRtu(asBytes(adu), *m_awaited);
+        if (reply.check == codec::MbapCheck::Good)
             m_unread.append({adu, toByteArray(reply.rtu)});
     }
 }

@@ -73,15 +73,15 @@ private slots:
         QTest::addColumn<QByteArray>("rtu");
         using codec::MbapCheck;
         QTest::newRow("00 01 00 00 00 07 01 04 04 44 9A 52 2B -> 01 04 04 44 9A 52 2B B2 24")
-            << QByteArray("00 01 00 00 00 07 01 04 04 44 9A 52 2B") << 1 << MbapCheck::Reply
+            << QByteArray("00 01 00 00 00 07 01 04 04 44 9A 52 2B") << 1 << MbapCheck::Good
             << QByteArray("01 04 04 44 9A 52 2B B2 24");
         QTest::newRow("write echo 00 02 00 00 00 06 01 10 00 1C 00 02 -> ... 80 0E")
-            << QByteArray("00 02 00 00 00 06 01 10 00 1C 00 02") << 2 << MbapCheck::Reply
+            << QByteArray("00 02 00 00 00 06 01 10 00 1C 00 02") << 2 << MbapCheck::Good
             << QByteArray("01 10 00 1C 00 02 80 0E");
         QTest::newRow("exception 00 03 00 00 00 03 01 84 02 -> 01 84 02 C2 C1")
-            << QByteArray("00 03 00 00 00 03 01 84 02") << 3 << MbapCheck::Reply << QByteArray("01 84 02 C2 C1");
+            << QByteArray("00 03 00 00 00 03 01 84 02") << 3 << MbapCheck::Good << QByteArray("01 84 02 C2 C1");
         QTest::newRow("another slave's unit id is passed on for the window to judge")
-            << QByteArray("00 04 00 00 00 06 0C 03 01 1E 00 02") << 4 << MbapCheck::Reply
+            << QByteArray("00 04 00 00 00 06 0C 03 01 1E 00 02") << 4 << MbapCheck::Good
             << QByteArray("0C 03 01 1E 00 02 A4 EC");
         QTest::newRow("tid 00 02 answering tid 1: another request's reply")
             << QByteArray("00 02 00 00 00 07 01 04 04 44 9A 52 2B") << 1 << MbapCheck::Transaction << QByteArray();
@@ -109,6 +109,11 @@ private slots:
         const auto reply = codec::MbapReplyToRtu(bytes(adu), quint16(transaction));
         QCOMPARE(reply.check, check);
         QCOMPARE(hex(reply.rtu), rtu);
+        // A server takes any transaction, and answers under the same id.
+        const auto request = codec::MbapToRtu(bytes(adu));
+        QCOMPARE(request.check == codec::MbapCheck::Good, check == codec::MbapCheck::Good || check == codec::MbapCheck::Transaction);
+        if (request.check == codec::MbapCheck::Good)
+            QCOMPARE(hex(codec::RtuToMbap(request.rtu, request.transactionId)), adu);
     }
 
     // A receiver cutting ADUs off its stream as segments arrive keeps the
