@@ -6,6 +6,7 @@
 
 #include "ui/main/circleindicator.h"
 
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -94,6 +95,9 @@ void TestGateways::readsAndWrites()
     Tool tool(peer.toolPort());
     // Listed first, by its address, and current.
     QCOMPARE(tool.form->Combo6->itemText(0), peer.toolPort());
+    // Wider than the list itself, the open list shows the address whole.
+    QVERIFY(tool.form->Combo6->view()->minimumWidth()
+            > tool.form->Combo6->fontMetrics().horizontalAdvance(peer.toolPort()));
     QCOMPARE(tool.form->Label4->text(), peer.toolPort() + " Opened");
     QCOMPARE(tool.form->Label10->text(), QStringLiteral("9600bps,8,1,None"));
     tool.choose(meter, command);
