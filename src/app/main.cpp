@@ -1,6 +1,6 @@
 #include "app/demo.h"
 #include "serial/portdiscovery.h"
-#include "serial/qtserialline.h"
+#include "serial/anyline.h"
 #include "ui/appicon.h"
 #include "ui/main/form1.h"
 #include "version.h"
@@ -35,7 +35,8 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(ui::AppIcon());
 
     const QStringList givenPorts = serial::portArguments(QApplication::arguments());
-    serial::QtSerialLine port;
+    // Serial devices and gateways alike, by the name chosen in the port list.
+    serial::AnyLine port;
     Form1Options options;
     options.scanPorts = [givenPorts](serial::SerialLine &line) {
         auto scan = serial::scanPorts(line, givenPorts);

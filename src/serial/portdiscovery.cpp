@@ -1,6 +1,7 @@
 #include "serial/portdiscovery.h"
 
 #include "serial/serialline.h"
+#include "serial/tcpline.h"
 
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -34,9 +35,12 @@ bool ranksHigher(const PortEntry &a, const PortEntry &b)
     return numberA > numberB;
 }
 
-// Two paths naming one device, through links or not.
+// Two paths naming one device, through links or not. A gateway address is
+// no path: a folder "rtu-tcp:" beside the program must not stand in for it.
 QString deviceIdentity(const QString &device)
 {
+    if (isGatewayName(device))
+        return device;
     const QString canonical = QFileInfo(device).canonicalFilePath();
     return canonical.isEmpty() ? device : canonical;
 }
@@ -91,6 +95,10 @@ QList<PortEntry> givenCandidates(const QStringList &paths)
 {
     QList<PortEntry> candidates;
     for (const QString &path : paths) {
+        if (isGatewayName(path)) {
+            candidates.append({path, path});
+            continue;
+        }
         const QString fileName = QFileInfo(path).fileName();
         candidates.append({fileName.isEmpty() ? path : fileName, path});
     }
@@ -151,11 +159,16 @@ PortScan scanDevicePorts(SerialLine &line, const QStringList &givenPaths)
 PortScan scanPorts(SerialLine &line, const QStringList &givenPaths)
 {
 #if defined(Q_OS_WIN)
-    Q_UNUSED(givenPaths);
+    // Device paths mean nothing there; gateways given at launch come first.
+    QStringList gateways;
+    for (const QString &path : givenPaths)
+        if (isGatewayName(path))
+            gateways.append(path);
+    const QList<PortEntry> given = mergeCandidates(givenCandidates(gateways), {});
     QStringList present;
     for (const QSerialPortInfo &port : QSerialPortInfo::availablePorts())
         present.append(port.portName());
-    return scanWindowsPorts(line, present);
+    return probeCandidates(line, given + windowsCandidates(present), static_cast<int>(given.size()));
 #else
     return scanDevicePorts(line, givenPaths);
 #endif
@@ -170,6 +183,7 @@ QString portErrorText(PortError error)
     case PortError::NotOpen: return QStringLiteral("the port is not open");
     case PortError::Unsupported: return QStringLiteral("settings the port cannot take");
     case PortError::Io: return QStringLiteral("input/output error");
+    case PortError::Unreachable: return QStringLiteral("no gateway answers at that address");
     }
     return QStringLiteral("unknown error");
 }

@@ -26,8 +26,8 @@ struct PortScan {
     QList<std::pair<PortEntry, PortError>> refused; // candidates that did not open, and why
 };
 
-// The device paths given at launch with "--port PATH" (or "--port=PATH"),
-// repeatable, in the order given. Other arguments are ignored.
+// The device paths and gateway addresses given at launch with "--port PATH"
+// (or "--port=PATH"), repeatable, in the order given. Other arguments are ignored.
 QStringList portArguments(const QStringList &arguments);
 
 // "COM50" down to "COM1", shown as they are named, of those the system lists
@@ -38,7 +38,8 @@ QList<PortEntry> systemCandidates();
 // Sorted by display name, highest first, numbers compared as numbers:
 // "ttyUSB10", "ttyUSB9", "ttyUSB0", "ttyS1".
 QList<PortEntry> highestFirst(QList<PortEntry> entries);
-// Paths given at launch, each shown by its file name.
+// Paths given at launch, each shown by its file name; a gateway address is
+// shown as it was given.
 QList<PortEntry> givenCandidates(const QStringList &paths);
 // The given ports, then the system ports that are not the same device as one
 // of them (a /dev/serial/by-id link and its ttyUSB0 are one port).
@@ -56,8 +57,8 @@ PortScan scanWindowsPorts(SerialLine &line, const QStringList &presentNames);
 // The given paths first, in their order, the first of them current; then the
 // system's ports, highest first, the lowest current when no given path opened.
 PortScan scanDevicePorts(SerialLine &line, const QStringList &givenPaths);
-// The scan of this platform: the Windows rule on Windows (given paths do not
-// apply there), the device rule elsewhere.
+// The scan of this platform: the Windows rule on Windows (of the given names
+// only gateway addresses apply there, listed first), the device rule elsewhere.
 PortScan scanPorts(SerialLine &line, const QStringList &givenPaths);
 
 // Why a port did not open, in a few words ("no such device").

@@ -16,13 +16,18 @@ enum class PortError {
     NotOpen,     // the operation needs an open port
     Unsupported, // the port cannot take these settings
     Io,          // any other failure of the device
+    Unreachable, // no gateway accepts a connection at that address
 };
+
+// Which way bytes went, for the trace of what the line really carried.
+enum class Direction { Sent, Received };
 
 // Flow control of the line.
 enum class Handshake { None = 0, XonXoff = 1, RtsCts = 2, RtsCtsXonXoff = 3 };
 
 // The one serial port of the main window: exactly the operations the tool
-// needs of it. One implementation drives QSerialPort, tests put a fake in.
+// needs of it. One implementation drives QSerialPort, one a TCP gateway;
+// tests put a fake in.
 class SerialLine : public QObject
 {
     Q_OBJECT
@@ -30,8 +35,8 @@ public:
     using QObject::QObject;
     ~SerialLine() override = default;
 
-    // The device to open: "COM3" on Windows, a device path elsewhere.
-    // Only changed while closed.
+    // The device to open: "COM3" on Windows, a device path elsewhere, or a
+    // gateway address ("rtu-tcp://HOST:PORT"). Only changed while closed.
     virtual void setPortName(const QString &name) = 0;
     virtual QString portName() const = 0;
 
@@ -58,6 +63,16 @@ public:
     // Whether what is written takes its line time on this line before the far
     // end has it (a UART does; a pseudo-terminal hands it over at once).
     virtual bool pacedByLine() const { return true; }
+
+    // The bytes as they really go over the wire, for the trace. Sent: what the
+    // next write() of this frame puts on the wire. Received: what came in for
+    // the bytes readAll() has handed out since the last write(). A line that
+    // carries the frames as they are gives them back unchanged.
+    virtual QByteArray wireForm(const QByteArray &bytes, Direction direction) const
+    {
+        Q_UNUSED(direction);
+        return bytes;
+    }
 
 signals:
     // Data received: at least one byte is waiting. Delivered on the UI thread.

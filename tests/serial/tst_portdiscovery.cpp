@@ -1,8 +1,10 @@
 #include "fakeserialline.h"
 #include "peerfixture.h"
+#include "serial/anyline.h"
 #include "serial/portdiscovery.h"
 #include "serial/qtserialline.h"
 
+#include <QTcpServer>
 #include <QtTest>
 
 using serial::PortEntry;
@@ -145,6 +147,69 @@ private slots:
             {{"ttyUSB0", device.fileName()}, {"ttyS0", "/dev/ttyS0"}});
         QCOMPARE(displays(merged), (QStringList{"usb-meter-adapter", "ttyS0"}));
         QCOMPARE(merged.first().device, dir.filePath("usb-meter-adapter"));
+    }
+
+    void gatewayNamesAreNoPaths_data()
+    {
+        QTest::addColumn<QStringList>("given");
+        QTest::addColumn<QStringList>("listed");
+        const QString url = QStringLiteral("rtu-tcp://127.0.0.1:1502");
+        QTest::newRow("shown as given, beside the device it would name as a path")
+            << QStringList{url} << QStringList{url, "ttyUSB0"};
+        QTest::newRow("given twice, listed once") << QStringList{url, url} << QStringList{url, "ttyUSB0"};
+        QTest::newRow("the other mode on the same address is another line")
+            << QStringList{url, "modbus-tcp://127.0.0.1:1502"} << QStringList{url, "modbus-tcp://127.0.0.1:1502", "ttyUSB0"};
+    }
+
+    // Read as a relative path, "rtu-tcp://127.0.0.1:1502" names the file
+    // "127.0.0.1:1502" in a folder "rtu-tcp:"; here that is a link to ttyUSB0.
+    void gatewayNamesAreNoPaths()
+    {
+        QFETCH(QStringList, given);
+        QFETCH(QStringList, listed);
+        QTemporaryDir dir;
+        QFile device(dir.filePath("ttyUSB0"));
+        QVERIFY(device.open(QIODevice::WriteOnly));
+        QVERIFY(QDir(dir.path()).mkdir("rtu-tcp:"));
+        QVERIFY(QFile::link(device.fileName(), dir.filePath("rtu-tcp:/127.0.0.1:1502")));
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QVERIFY(QFileInfo("rtu-tcp://127.0.0.1:1502").exists()); // what a path lookup would find
+        const QList<PortEntry> merged =
+            serial::mergeCandidates(serial::mergeCandidates(serial::givenCandidates(given), {}),
+                                    {{"ttyUSB0", device.fileName()}});
+        QDir::setCurrent(before);
+        QCOMPARE(displays(merged), listed);
+        QCOMPARE(merged.first().device, given.first());
+    }
+
+    // The start-up scan probes a gateway with a connection, bounded like any open.
+    void gatewaysGivenAtLaunch()
+    {
+        QTcpServer gateway;
+        QVERIFY(gateway.listen(QHostAddress::LocalHost));
+        quint16 freePort = 0;
+        {
+            QTcpServer gone;
+            QVERIFY(gone.listen(QHostAddress::LocalHost));
+            freePort = gone.serverPort();
+        }
+        PtyPair pty;
+        QVERIFY2(pty.start("g_tool", "g_peer"), qPrintable(pty.failure()));
+        const QString there = QStringLiteral("modbus-tcp://127.0.0.1:%1").arg(gateway.serverPort());
+        const QString missing = QStringLiteral("rtu-tcp://127.0.0.1:%1").arg(freePort);
+        serial::AnyLine line;
+
+        const PortScan scan = serial::scanDevicePorts(line, {missing, there, pty.nearPath()});
+
+        QCOMPARE(displays(scan.ports.mid(0, 2)), (QStringList{there, "g_tool"}));
+        QCOMPARE(scan.current, 0);
+        QCOMPARE(line.portName(), there);
+        QVERIFY(!line.isOpen());
+        QCOMPARE(scan.refused.size(), 1);
+        QCOMPARE(scan.refused.front().first.device, missing);
+        QCOMPARE(scan.refused.front().second, PortError::Unreachable);
+        QTRY_VERIFY_WITH_TIMEOUT(gateway.hasPendingConnections(), 3000);
     }
 
     void pseudoTerminalsGivenAtLaunch()

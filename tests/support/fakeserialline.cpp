@@ -15,6 +15,7 @@ char *serial::toString(PortError error)
     case PortError::NotOpen: return qstrdup("NotOpen");
     case PortError::Unsupported: return qstrdup("Unsupported");
     case PortError::Io: return qstrdup("Io");
+    case PortError::Unreachable: return qstrdup("Unreachable");
     }
     return qstrdup("?");
 }

@@ -1,10 +1,13 @@
 #!/usr/bin/python3
-"""A Modbus RTU slave standing in for a meter on the far end of a serial line.
+"""A Modbus slave standing in for a meter on the far end of a serial line or a gateway.
 
 It holds the registers the meters of the family answer to, and nothing else,
 so a request for any other register gets a Modbus exception reply. After every
 request it writes all register values to a JSON state file, so a test can read
-back what a write left in the meter. It prints "ready" once it serves.
+back what a write left in the meter. On a serial device (--port) it speaks
+RTU; on a TCP socket (--tcp) it stands in for a gateway, passing RTU frames
+as they are (--framer rtu) or speaking Modbus TCP (--framer socket). It prints
+"ready" once it serves, on TCP followed by the port it listens on.
 """
 
 import argparse
@@ -13,6 +16,7 @@ import json
 import os
 import struct
 import sys
+import time
 
 from pymodbus.datastore import (
     ModbusServerContext,
@@ -20,7 +24,10 @@ from pymodbus.datastore import (
     ModbusSparseDataBlock,
 )
 from pymodbus.framer.rtu_framer import ModbusRtuFramer
-from pymodbus.server.async_io import ModbusSerialServer
+from pymodbus.framer.socket_framer import ModbusSocketFramer
+from pymodbus.server.async_io import ModbusSerialServer, ModbusTcpServer
+
+FRAMERS = {"rtu": ModbusRtuFramer, "socket": ModbusSocketFramer}
 
 
 def single_registers(value):
@@ -87,7 +94,15 @@ async def serve(args):
         # Runs after the request has been executed and before the reply goes out,
         # so the state file is current by the time the reply arrives.
         write_state(args.state, slave)
+        # A gateway that answers with another transaction's id (the framer
+        # writes the response's id into the header).
+        response.transaction_id = (response.transaction_id + args.tid_offset) & 0xFFFF
+        if args.delay_ms > 0:
+            time.sleep(args.delay_ms / 1000.0)  # holds the whole slave, as a slow meter would
         return response, False
+
+    if args.tcp is not None:
+        return await serve_tcp(args, context, after_request)
 
     server = ModbusSerialServer(
         context,
@@ -110,9 +125,36 @@ async def serve(args):
     return 0
 
 
+async def serve_tcp(args, context, after_request):
+    host, _, port = args.tcp.rpartition(":")
+    server = ModbusTcpServer(
+        context,
+        framer=FRAMERS[args.framer],
+        address=(host, int(port)),
+        allow_reuse_address=True,  # a restart takes the same port at once
+        ignore_missing_slaves=True,
+        response_manipulator=after_request,
+    )
+    serving = asyncio.create_task(server.serve_forever())
+    done, _ = await asyncio.wait([serving, server.serving], return_when=asyncio.FIRST_COMPLETED)
+    if serving in done:
+        print(f"cannot listen on {args.tcp}: {serving.exception()}", file=sys.stderr, flush=True)
+        return 1
+    print(f"ready {server.server.sockets[0].getsockname()[1]}", flush=True)
+    await serving
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--port", required=True, help="serial device of the slave's end")
+    where = parser.add_mutually_exclusive_group(required=True)
+    where.add_argument("--port", help="serial device of the slave's end")
+    where.add_argument("--tcp", metavar="HOST:PORT", help="TCP address to serve on; port 0 takes a free one")
+    parser.add_argument("--framer", choices=sorted(FRAMERS), default="socket",
+                        help="on TCP: RTU frames as they are, or Modbus TCP")
+    parser.add_argument("--tid-offset", type=int, default=0,
+                        help="Modbus TCP: answer with the request's transaction id plus this")
+    parser.add_argument("--delay-ms", type=int, default=0, help="hold every reply this long")
     parser.add_argument("--state", required=True, help="JSON file of the register values")
     parser.add_argument("--slave", type=int, default=1, help="slave address, 1..247")
     parser.add_argument("--energy", type=float, default=0.0, help="total energy, single")

@@ -87,35 +87,67 @@ bool PeerFixture::start(int slaveId, float energy, quint32 scaledEnergy)
     return start(meter);
 }
 
-bool PeerFixture::start(const PeerMeter &meter)
+bool PeerFixture::start(const PeerMeter &meter, PeerLink link)
 {
     stop();
+    m_meter = meter;
+    m_link = link;
+    m_tcpPort = 0;
+    return startSlave();
+}
+
+bool PeerFixture::restart(const PeerMeter &meter)
+{
+    stop();
+    m_meter = meter;
+    return startSlave();
+}
+
+bool PeerFixture::startSlave()
+{
     m_failure.clear();
-    if (!m_line.start()) {
-        m_failure = m_line.failure();
+    if (!m_dir.isValid()) {
+        m_failure = QStringLiteral("no temporary folder: ") + m_dir.errorString();
         return false;
     }
-    m_statePath = m_line.folder() + QStringLiteral("/state.json");
+    m_statePath = m_dir.filePath(QStringLiteral("state.json"));
+    QStringList where;
+    if (m_link == PeerLink::Pty) {
+        if (!m_line.start()) {
+            m_failure = m_line.failure();
+            return false;
+        }
+        where << QStringLiteral("--port") << m_line.farPath();
+    } else {
+        where << QStringLiteral("--tcp") << QStringLiteral("127.0.0.1:%1").arg(m_tcpPort)
+              << QStringLiteral("--framer")
+              << (m_link == PeerLink::ModbusTcp ? QStringLiteral("socket") : QStringLiteral("rtu"));
+    }
     const auto single = [](float value) { return QString::number(value, 'g', 9); };
     m_peer.setProcessChannelMode(QProcess::SeparateChannels);
     m_peer.setReadChannel(QProcess::StandardOutput);
-    QStringList arguments{QStringLiteral(QUORVANE_PEER_SCRIPT),
-                          QStringLiteral("--port"), m_line.farPath(),
-                          QStringLiteral("--state"), m_statePath,
-                          QStringLiteral("--slave"), QString::number(meter.slaveId),
-                          QStringLiteral("--energy"), single(meter.energy),
-                          QStringLiteral("--scaled"), QString::number(meter.scaledEnergy),
-                          QStringLiteral("--import-energy"), single(meter.importEnergy),
-                          QStringLiteral("--export-energy"), single(meter.exportEnergy)};
-    for (const quint16 missing : meter.without)
+    QStringList arguments = QStringList{QStringLiteral(QUORVANE_PEER_SCRIPT)} + where
+                            + QStringList{QStringLiteral("--state"), m_statePath,
+                                          QStringLiteral("--slave"), QString::number(m_meter.slaveId),
+                                          QStringLiteral("--energy"), single(m_meter.energy),
+                                          QStringLiteral("--scaled"), QString::number(m_meter.scaledEnergy),
+                                          QStringLiteral("--import-energy"), single(m_meter.importEnergy),
+                                          QStringLiteral("--export-energy"), single(m_meter.exportEnergy),
+                                          QStringLiteral("--delay-ms"), QString::number(m_meter.replyDelayMs),
+                                          QStringLiteral("--tid-offset"), QString::number(m_meter.transactionOffset)};
+    for (const quint16 missing : m_meter.without)
         arguments << QStringLiteral("--without") << QString::number(missing);
     m_peer.start(QStringLiteral(QUORVANE_PYTHON), arguments);
-    // The slave says "ready" once its server runs on the line.
+    // The slave says "ready" once its server runs, on TCP with the port it took.
     const QDeadlineTimer deadline(StartMs);
     for (;;) {
         while (m_peer.canReadLine()) {
-            if (m_peer.readLine().trimmed() == "ready")
-                return true;
+            const QList<QByteArray> words = m_peer.readLine().trimmed().split(' ');
+            if (words.value(0) != "ready")
+                continue;
+            if (m_link != PeerLink::Pty)
+                m_tcpPort = words.value(1).toUShort();
+            return true;
         }
         if (m_peer.state() == QProcess::NotRunning || deadline.hasExpired())
             break;
@@ -131,6 +163,23 @@ void PeerFixture::stop()
 {
     endProcess(m_peer);
     m_line.stop();
+}
+
+void PeerFixture::kill()
+{
+    m_peer.kill();
+    m_peer.waitForFinished(StopMs);
+    m_line.stop();
+}
+
+QString PeerFixture::toolPort() const
+{
+    switch (m_link) {
+    case PeerLink::RtuOverTcp: return QStringLiteral("rtu-tcp://127.0.0.1:%1").arg(m_tcpPort);
+    case PeerLink::ModbusTcp: return QStringLiteral("modbus-tcp://127.0.0.1:%1").arg(m_tcpPort);
+    case PeerLink::Pty: break;
+    }
+    return m_line.nearPath();
 }
 
 std::optional<QList<quint16>> PeerFixture::holding(quint16 first, int count) const

@@ -39,7 +39,7 @@ private:
     QString m_failure;
 };
 
-// What the meter on the far end holds when it starts.
+// What the meter on the far end holds when it starts, and how it answers.
 struct PeerMeter {
     int slaveId = 1;
     float energy = 0.0f;         // input registers 0x0156-0x0157, single
@@ -47,11 +47,21 @@ struct PeerMeter {
     float importEnergy = 0.0f;   // input registers 0x0048-0x0049
     float exportEnergy = 0.0f;   // input registers 0x004A-0x004B
     QList<quint16> without;      // input registers this meter lacks: reading them is an exception
+    int replyDelayMs = 0;        // every reply held this long
+    int transactionOffset = 0;   // Modbus TCP: replies carry the request's id plus this
 };
 
-// A serial line with an independent Modbus RTU slave (pymodbus) on its far
-// end, standing in for a meter. The tool opens toolPort() at 9600 8N1.
-// Both processes end with the fixture.
+// How the tool reaches the slave.
+enum class PeerLink {
+    Pty,        // a pseudo-terminal pair: RTU, as on a serial line
+    RtuOverTcp, // a gateway on loopback that passes the RTU frames as they are
+    ModbusTcp,  // a gateway on loopback that speaks Modbus TCP
+};
+
+// An independent Modbus slave (pymodbus) standing in for a meter: on the far
+// end of a serial line, or behind a TCP gateway on loopback. The tool opens
+// toolPort() (at 9600 8N1 on the serial line). Every process ends with the
+// fixture.
 class PeerFixture
 {
 public:
@@ -62,11 +72,17 @@ public:
 
     // Starts the line and the slave and waits until the slave serves.
     // False with failure() set otherwise; nothing is left running then.
-    bool start(const PeerMeter &meter = {});
+    bool start(const PeerMeter &meter = {}, PeerLink link = PeerLink::Pty);
     bool start(int slaveId, float energy = 0.0f, quint32 scaledEnergy = 0);
+    // The slave started again on the same link, behind a gateway on the same
+    // port, holding and answering as `meter` says.
+    bool restart(const PeerMeter &meter);
     void stop();
+    // Ends the slave at once, without a word: a gateway that dies.
+    void kill();
 
-    QString toolPort() const { return m_line.nearPath(); }
+    // The pseudo-terminal's path, or the gateway's address ("modbus-tcp://127.0.0.1:PORT").
+    QString toolPort() const;
     QString failure() const { return m_failure; }
 
     // The values the slave holds now (after the requests answered so far);
@@ -80,8 +96,14 @@ public:
 private:
     std::optional<QList<quint16>> registers(const char *table, quint16 first, int count) const;
 
+    bool startSlave();
+
     PtyPair m_line;
+    QTemporaryDir m_dir;
     QProcess m_peer;
+    PeerMeter m_meter;
+    PeerLink m_link = PeerLink::Pty;
+    quint16 m_tcpPort = 0; // 0 until a gateway has served
     QString m_statePath;
     QString m_failure;
 };

@@ -115,7 +115,8 @@ private:
 
     bool askParameter(const QString &meter, const QString &command, int &parameterCode);
     void appendTrace(const std::string &text);
-    void appendReplyTrace(std::span<const std::uint8_t> reply);
+    // A SEND or REV line of the bytes as the line really carried them.
+    void appendWireTrace(const QByteArray &wire, std::uint8_t direction);
     void reportAccepted(std::span<const std::uint8_t> reply);
     void reportRejected();
     void reportCommunicationError();

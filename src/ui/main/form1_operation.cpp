@@ -94,13 +94,13 @@ void Form1::Send_command_Click()
 
     if (Check2->isChecked())
         Rev_Show_Text->clear();
-    const int length = static_cast<int>(frame.size());
-    appendTrace(Hex_Opt->isChecked() ? codec::AppendTraceHex(frame, length, codec::TraceSend)
-                                     : codec::AppendTraceDecimal(frame, length, codec::TraceSend));
+    const QByteArray bytes(reinterpret_cast<const char *>(frame.data()), static_cast<qsizetype>(frame.size()));
+    // The trace shows what goes on the wire: through a Modbus TCP gateway
+    // that is the ADU, not the RTU frame.
+    appendWireTrace(m_port.wireForm(bytes, serial::Direction::Sent), codec::TraceSend);
 
     // Whatever the line said before this request is not its reply.
     m_port.discardInput();
-    const QByteArray bytes(reinterpret_cast<const char *>(frame.data()), length);
     if (m_port.write(bytes) != serial::PortError::None) {
         ShowMessage(QStringLiteral("The serial port is invalid, please check the serial port!"), messages::IconWarning,
                     QStringLiteral("SEND ERROR"));
@@ -141,11 +141,12 @@ void Form1::reportCommunicationError()
                 messages::IconError, {});
 }
 
-void Form1::appendReplyTrace(std::span<const std::uint8_t> reply)
+void Form1::appendWireTrace(const QByteArray &wire, std::uint8_t direction)
 {
-    const int count = static_cast<int>(reply.size());
-    appendTrace(Hex_Opt->isChecked() ? codec::AppendTraceHex(reply, count, codec::TraceReceive)
-                                     : codec::AppendTraceDecimal(reply, count, codec::TraceReceive));
+    const std::span bytes(reinterpret_cast<const std::uint8_t *>(wire.constData()), static_cast<std::size_t>(wire.size()));
+    const int count = static_cast<int>(bytes.size());
+    appendTrace(Hex_Opt->isChecked() ? codec::AppendTraceHex(bytes, count, direction)
+                                     : codec::AppendTraceDecimal(bytes, count, direction));
 }
 
 void Form1::ReplyTimerTick()
@@ -155,7 +156,9 @@ void Form1::ReplyTimerTick()
     const auto judged = m_replyLine.silence();
     if (judged.verdict == engine::ReplyLine::Verdict::Stray)
         return;
-    appendReplyTrace(judged.reply);
+    // Judged as the line handed it over; traced as it came over the wire.
+    const QByteArray reply(reinterpret_cast<const char *>(judged.reply.data()), static_cast<qsizetype>(judged.reply.size()));
+    appendWireTrace(m_port.wireForm(reply, serial::Direction::Received), codec::TraceReceive);
     if (judged.verdict == engine::ReplyLine::Verdict::Accepted)
         reportAccepted(judged.reply);
     else

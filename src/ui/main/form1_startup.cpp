@@ -8,6 +8,7 @@
 #include "ui/messages/showmessage.h"
 #include "ui/shared.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 
 using messages::ShowMessage;
@@ -48,8 +50,15 @@ void Form1::Form_Load()
     // Port scan: the ports that can be opened, the current one chosen, none left open.
     const auto scan = m_options.scanPorts ? m_options.scanPorts(m_port) : serial::PortScan{};
     Combo6->clear();
-    for (const auto &entry : scan.ports)
+    int widest = 0;
+    for (const auto &entry : scan.ports) {
         Combo6->addItem(entry.display, entry.device);
+        widest = qMax(widest, Combo6->fontMetrics().horizontalAdvance(entry.display));
+    }
+    // A gateway's address is longer than the list is wide: the open list
+    // shows every name whole, so that two gateways can be told apart.
+    Combo6->view()->setMinimumWidth(widest + 2 * Combo6->fontMetrics().averageCharWidth()
+                                    + Combo6->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     Combo6->setCurrentIndex(scan.current);
     Com_Click_B = 1;
     if (Combo6->currentIndex() >= 0)
