@@ -115,6 +115,11 @@ void AnyLine::discardInput()
     m_line->discardInput();
 }
 
+bool AnyLine::pacedByLine() const
+{
+    return m_line->pacedByLine();
+}
+
 QByteArray AnyLine::wireForm(const QByteArray &bytes, Direction direction) const
 {
     return m_line->wireForm(bytes, direction);

@@ -34,6 +34,8 @@ ExchangeResult Exchanger::exchange(std::span<const std::uint8_t> request, std::c
     // Whatever the line said before this request is not its reply.
     m_line.discardInput();
     const QByteArray bytes(reinterpret_cast<const char *>(request.data()), static_cast<qsizetype>(request.size()));
+    const QByteArray wireRequest = m_line.wireForm(bytes, Direction::Sent);
+    result.wireRequest.assign(wireRequest.begin(), wireRequest.end());
     result.written = Clock::now();
     if (const PortError error = m_line.write(bytes); error != PortError::None) {
         result.end = End::PortFailed;
@@ -120,6 +122,10 @@ ExchangeResult Exchanger::exchange(std::span<const std::uint8_t> request, std::c
         loop.exec();
     QObject::disconnect(received);
     QObject::disconnect(lost);
+    QByteArray came(reinterpret_cast<const char *>(result.echo.data()), static_cast<qsizetype>(result.echo.size()));
+    came.append(reinterpret_cast<const char *>(gathered.data()), static_cast<qsizetype>(gathered.size()));
+    const QByteArray wireReply = m_line.wireForm(came, Direction::Received);
+    result.wireReply.assign(wireReply.begin(), wireReply.end());
     result.reply = std::move(gathered);
     return result;
 }

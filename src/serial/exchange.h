@@ -26,6 +26,11 @@ struct ExchangeResult {
     End end = End::Timeout;
     std::vector<std::uint8_t> reply;    // the reply, without the adapter's echo
     std::vector<std::uint8_t> echo;     // the request as a 2-wire adapter echoed it
+    // The request and what came back as they went over the wire (a gateway
+    // speaking Modbus TCP carries them in MBAP frames); on a serial line the
+    // same bytes.
+    std::vector<std::uint8_t> wireRequest;
+    std::vector<std::uint8_t> wireReply;
     std::size_t trailing = 0;           // bytes that came after a complete reply
     PortError error = PortError::None;  // when the port failed
     Clock::time_point written;          // the write call

@@ -12,8 +12,8 @@ namespace serial {
 
 namespace {
 
-const QString RtuScheme = QStringLiteral("rtu-tcp");
-const QString MbapScheme = QStringLiteral("modbus-tcp");
+const QString RtuScheme = QString::fromLatin1(codec::RtuOverTcpScheme.data(), codec::RtuOverTcpScheme.size());
+const QString MbapScheme = QString::fromLatin1(codec::ModbusTcpScheme.data(), codec::ModbusTcpScheme.size());
 
 std::span<const std::uint8_t> asBytes(const QByteArray &bytes)
 {

@@ -60,6 +60,8 @@ public:
     QByteArray readAll() override;
     void discardInput() override;
     QByteArray wireForm(const QByteArray &bytes, Direction direction) const override;
+    // What is written goes at once; the gateway's own line is its business.
+    bool pacedByLine() const override { return false; }
 
     engine::LineSettings settings() const { return m_settings; }
     Handshake handshaking() const { return m_handshaking; }

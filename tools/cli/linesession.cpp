@@ -7,7 +7,7 @@
 #include "engine/resulttexts.h"
 #include "history/historylog.h"
 #include "serial/portdiscovery.h"
-#include "serial/qtserialline.h"
+#include "serial/anyline.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -35,8 +35,8 @@ LineSession::~LineSession()
 
 std::unique_ptr<LineSession> LineSession::Open(const LineOptions &options, std::string &reason)
 {
-    auto line = std::make_unique<serial::QtSerialLine>();
-    line->setPortName(QString::fromStdString(options.port));
+    // A serial device, or a gateway named rtu-tcp://HOST:PORT or modbus-tcp://HOST:PORT.
+    auto line = serial::makeLine(QString::fromStdString(options.port));
     if (line->applySettings(options.settings) != serial::PortError::None) {
         reason = options.port + ": the port cannot take " + engine::ShortText(options.settings);
         return nullptr;

@@ -53,15 +53,21 @@ void Tracer::line(serial::Clock::time_point at, std::string_view what, const std
 void Tracer::exchange(std::span<const std::uint8_t> request, const serial::ExchangeResult &result)
 {
     using End = serial::ExchangeResult::End;
-    line(result.written, "SEND : ", codec::HexText(request));
+    // The bytes as they went over the wire: MBAP frames behind a Modbus TCP gateway.
+    line(result.written, "SEND : ", codec::HexText(result.wireRequest.empty() ? std::vector<std::uint8_t>(request.begin(), request.end())
+                                                                              : result.wireRequest));
     if (result.end == End::PortFailed)
         return;
+    std::vector<std::uint8_t> carried = result.echo;
+    carried.insert(carried.end(), result.reply.begin(), result.reply.end());
+    const bool asSent = result.wireReply == carried;
     if (!result.echo.empty())
         line(result.lastByte, "ECHO : ", codec::HexText(result.echo));
+    const auto reply = asSent ? codec::HexText(result.reply) : codec::HexText(result.wireReply);
     if (result.reply.empty() || result.end == End::Timeout)
-        line(result.ended, "REV    : ", result.reply.empty() ? "NO DATA" : codec::HexText(result.reply) + " (too late)");
+        line(result.ended, "REV    : ", result.reply.empty() ? "NO DATA" : reply + " (too late)");
     else
-        line(result.lastByte, "REV    : ", codec::HexText(result.reply));
+        line(result.lastByte, "REV    : ", reply);
 }
 
 } // namespace cli

@@ -22,6 +22,9 @@ std::string jsonOf(const Options &o, const Outcome &outcome)
                        + ", \"reply\": " + JsonString(codec::HexText(x.reply));
     if (!x.echo.empty())
         json += ", \"echo\": " + JsonString(codec::HexText(x.echo));
+    if (x.wireRequest != outcome.request)
+        json += ", \"wire_request\": " + JsonString(codec::HexText(x.wireRequest)) + ", \"wire_reply\": "
+                + JsonString(codec::HexText(x.wireReply));
     json += ", \"elapsed_ms\": " + Millis(x.ended - x.written);
     if (outcome.energyKwh) {
         char number[64];

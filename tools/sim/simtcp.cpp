@@ -1,5 +1,7 @@
 #include "simtcp.h"
 
+#include "codec/mbap.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <charconv>
@@ -20,8 +22,8 @@ std::string nameOf(const sockaddr_in& address)
     return std::string(host) + ":" + std::to_string(ntohs(address.sin_port));
 }
 
-constexpr std::string_view RtuScheme = "rtu-tcp://";
-constexpr std::string_view ModbusTcpScheme = "modbus-tcp://";
+const std::string RtuScheme = std::string(codec::RtuOverTcpScheme) + "://";
+const std::string ModbusTcpScheme = std::string(codec::ModbusTcpScheme) + "://";
 
 } // namespace
 
