@@ -105,6 +105,7 @@ ExchangeResult Exchanger::exchange(std::span<const std::uint8_t> request, std::c
     const auto received = QObject::connect(&m_line, &SerialLine::received, &loop, take);
     const auto lost = QObject::connect(&m_line, &SerialLine::lost, &loop, [&] {
         result.error = PortError::Io;
+        result.lost = true;
         finish(End::PortFailed);
     });
     QObject::connect(&silence, &QTimer::timeout, &loop, [&] {

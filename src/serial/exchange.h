@@ -33,6 +33,7 @@ struct ExchangeResult {
     std::vector<std::uint8_t> wireReply;
     std::size_t trailing = 0;           // bytes that came after a complete reply
     PortError error = PortError::None;  // when the port failed
+    bool lost = false;                  // it went away while the reply was awaited
     Clock::time_point written;          // the write call
     Clock::time_point sent;             // the request has left the line
     Clock::time_point lastByte;         // of the reply, when one came

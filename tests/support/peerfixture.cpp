@@ -147,6 +147,7 @@ bool PeerFixture::startSlave()
                 continue;
             if (m_link != PeerLink::Pty)
                 m_tcpPort = words.value(1).toUShort();
+            m_readyState = QFileInfo(m_statePath).lastModified();
             return true;
         }
         if (m_peer.state() == QProcess::NotRunning || deadline.hasExpired())
@@ -206,4 +207,10 @@ std::optional<QList<quint16>> PeerFixture::registers(const char *table, quint16 
         result.append(static_cast<quint16>(value.toInt()));
     }
     return result;
+}
+
+bool PeerFixture::requestSeen() const
+{
+    // The slave writes its state file after each request it carries out, before it answers.
+    return QFileInfo(m_statePath).lastModified() > m_readyState;
 }

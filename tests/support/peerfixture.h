@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QDateTime>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -90,6 +91,9 @@ public:
     std::optional<QList<quint16>> holding(quint16 first, int count) const;
     std::optional<QList<quint16>> input(quint16 first, int count) const;
 
+    // The slave has carried out a request since it got ready (its answer may still be held back).
+    bool requestSeen() const;
+
     // Pulls the line away under the tool, as an unplugged adapter would.
     void cutLine() { m_line.stop(); }
 
@@ -105,5 +109,6 @@ private:
     PeerLink m_link = PeerLink::Pty;
     quint16 m_tcpPort = 0; // 0 until a gateway has served
     QString m_statePath;
+    QDateTime m_readyState; // when the state file was written at start
     QString m_failure;
 };

@@ -77,8 +77,9 @@ Outcome Perform(LineSession &session, const std::string &meter, const std::strin
     switch (outcome.exchange.end) {
     case End::PortFailed:
         outcome.kind = Outcome::Kind::PortFailed;
-        outcome.detail = "cannot write to " + session.port() + ": "
-                         + serial::portErrorText(outcome.exchange.error).toStdString();
+        outcome.detail = outcome.exchange.lost ? session.port() + " went away while the reply was awaited"
+                                               : "cannot write to " + session.port() + ": "
+                                                     + serial::portErrorText(outcome.exchange.error).toStdString();
         return outcome;
     case End::Timeout:
         outcome.kind = Outcome::Kind::Timeout;

@@ -1,0 +1,146 @@
+// quorvane-cli through network gateways on loopback: the independent pymodbus
+// slave behind either kind, the simulator listening as either kind.
+#include "clirun.h"
+#include "peerfixture.h"
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(PeerLink)
+
+namespace {
+
+QStringList runOp(const QString &port, const char *meter, const char *command, int address, const QStringList &more = {})
+{
+    return QStringList{"run", "--port", port, "--meter", meter, "--command", command, "--address",
+                       QString::number(address), "--no-history"}
+           + more;
+}
+
+// quorvane-sim listening as a gateway, for one test; port() is its address.
+struct ListeningSimulator {
+    bool start(const QStringList &arguments)
+    {
+        process.start(qEnvironmentVariable("QUORVANE_BUILD_DIR") + "/tools/sim/quorvane-sim", arguments);
+        if (!process.waitForStarted(5000))
+            return false;
+        QDeadlineTimer deadline(5000);
+        while (!process.canReadLine() && process.waitForReadyRead(int(deadline.remainingTime()))) {
+        }
+        const QString first = QString::fromUtf8(process.readLine()).trimmed();
+        port = first.mid(6);
+        return first.startsWith("port: ");
+    }
+    ~ListeningSimulator()
+    {
+        process.terminate();
+        if (!process.waitForFinished(3000))
+            process.kill();
+    }
+    QProcess process;
+    QString port;
+};
+
+} // namespace
+
+class TestCliGateways : public QObject
+{
+    Q_OBJECT
+private slots:
+    void independentSlave_data();
+    void independentSlave();
+    void simulatorBehindEither_data();
+    void simulatorBehindEither();
+    void gatewayNotThere();
+    void gatewayGoesAwayMidRequest();
+};
+
+void TestCliGateways::independentSlave_data()
+{
+    QTest::addColumn<PeerLink>("link");
+    for (const auto &[name, link] : {std::pair{"rtu-tcp", PeerLink::RtuOverTcp}, std::pair{"modbus-tcp", PeerLink::ModbusTcp}})
+        QTest::newRow(name) << link;
+}
+
+// Reads, a write whose registers are looked at afterwards, an exception named.
+void TestCliGateways::independentSlave()
+{
+    QFETCH(PeerLink, link);
+    PeerFixture peer;
+    PeerMeter meter;
+    meter.energy = 1234.5677f;
+    meter.scaledEnergy = 1205;
+    meter.without = {0x0048};
+    QVERIFY2(peer.start(meter, link), qPrintable(peer.failure()));
+    const QString port = peer.toolPort();
+    CliRun run = RunCli(runOp(port, "Tarvik CT", "Read Energy", 1, {"--trace"}));
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.endsWith("Current Energy is 1234.5677 KWh.\n"), qPrintable(run.out));
+    // The trace shows what went over the wire: an MBAP header behind a Modbus TCP gateway.
+    const QString sent = link == PeerLink::ModbusTcp ? "SEND : 00 01 00 00 00 06 01 04 01 56 00 02\n"
+                                                     : "SEND : 01 04 01 56 00 02 90 27\n";
+    QVERIFY2(run.out.contains(sent), qPrintable(run.out));
+
+    QCOMPARE(RunCli(runOp(port, "Morel-K", "Read Energy", 1)).out, QString("Current Energy is 120.5 KWh.\n"));
+    run = RunCli(runOp(port, "Morel-K", "Modify Baud Rate", 1, {"--value", "4800"}));
+    QCOMPARE(run.out, QString("Baud Rate is 4800.\n"));
+    QCOMPARE(peer.holding(0xF800, 1), std::optional(QList<quint16>{3}));
+    run = RunCli(runOp(port, "Corvi Link", "Read Import Energy", 1));
+    QCOMPARE(run.out, QString("rejected: exception 02 (Illegal Data Address)\n"));
+    QCOMPARE(run.exitCode, 1);
+}
+
+void TestCliGateways::simulatorBehindEither_data()
+{
+    QTest::addColumn<QString>("scheme");
+    QTest::newRow("rtu-tcp") << "rtu-tcp";
+    QTest::newRow("modbus-tcp") << "modbus-tcp";
+}
+
+// Unit ids 1..247 behind one gateway: the two meters there are found.
+void TestCliGateways::simulatorBehindEither()
+{
+    QFETCH(QString, scheme);
+    ListeningSimulator sim;
+    QVERIFY(sim.start({"--listen", scheme + "://127.0.0.1:0", "--meter", "Tarvik CT@1", "--meter", "Morel-K@200"}));
+    QVERIFY2(sim.port.startsWith(scheme + "://127.0.0.1:"), qPrintable(sim.port));
+    const CliRun read = RunCli(runOp(sim.port, "Tarvik CT", "Read Energy", 1));
+    QCOMPARE(read.out, QString("Current Energy is 1234.5677 KWh.\n"));
+    const CliRun scan = RunCli({"scan", "--port", sim.port, "--baud", "9600", "--parity", "none", "--stop-bits", "1",
+                                "--addresses", "1-247", "--timeout", "10"});
+    QCOMPARE(scan.exitCode, 0);
+    const QStringList lines = scan.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].startsWith("address 1 at 9600 8N1: answered a read; can be Tarvik CT"), qPrintable(lines[0]));
+    QVERIFY2(lines[1].startsWith("address 200 at 9600 8N1: answered a read; can be Morel-K"), qPrintable(lines[1]));
+}
+
+void TestCliGateways::gatewayNotThere()
+{
+    // A port nothing listens on: the connection is refused.
+    const CliRun run = RunCli(runOp("modbus-tcp://127.0.0.1:1", "Tarvik CT", "Read Energy", 1));
+    QCOMPARE(run.exitCode, 4);
+    QVERIFY2(run.err.startsWith("cannot open modbus-tcp://127.0.0.1:1: "), qPrintable(run.err));
+}
+
+// The gateway dies while a reply is awaited: the port failed, said as such.
+void TestCliGateways::gatewayGoesAwayMidRequest()
+{
+    PeerFixture peer;
+    PeerMeter meter;
+    meter.replyDelayMs = 3000;
+    QVERIFY2(peer.start(meter, PeerLink::ModbusTcp), qPrintable(peer.failure()));
+    QProcess cli;
+    cli.start(CliProgram(), runOp(peer.toolPort(), "Tarvik CT", "Read Energy", 1, {"--timeout", "10000", "--trace"}));
+    QVERIFY(cli.waitForStarted(5000));
+    // Once the slave holds the request back, the gateway dies.
+    QTRY_VERIFY_WITH_TIMEOUT(peer.requestSeen(), 5000);
+    peer.kill();
+    QVERIFY(cli.waitForFinished(8000));
+    QCOMPARE(cli.exitCode(), 4);
+    QCOMPARE(QString::fromUtf8(cli.readAllStandardError()), peer.toolPort() + " went away while the reply was awaited\n");
+}
+
+QTEST_GUILESS_MAIN(TestCliGateways)
+#include "tst_cligateways.moc"
