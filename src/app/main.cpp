@@ -33,6 +33,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     QApplication::setApplicationVersion(QLatin1String(QuorvaneVersion));
     QApplication::setWindowIcon(ui::AppIcon());
+    // Ties the window to its menu entry and icon (quorvane.desktop) on Wayland desktops.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quorvane"));
 
     const QStringList givenPorts = serial::portArguments(QApplication::arguments());
     // Serial devices and gateways alike, by the name chosen in the port list.
