@@ -158,7 +158,7 @@ std::uint8_t GetFrameKind(std::string_view meterType, std::string_view cmd)
         return FrameKindRead;
     case CommandKind::Setting: {
         const auto* row = findRow(meterType);
-        return row ? row->settingsKind : FrameKindUnknown;
+        return row ? row->settingsKind : static_cast<std::uint8_t>(FrameKindUnknown);
     }
     case CommandKind::Time:
     case CommandKind::Tariff:
