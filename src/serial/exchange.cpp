@@ -19,6 +19,8 @@ std::chrono::milliseconds wholeMillis(std::chrono::nanoseconds d)
 }
 
 constexpr std::chrono::milliseconds UnpacedSilence{20};
+// How much sooner than the time-out its timer is set, to be woken in time.
+constexpr std::chrono::milliseconds TimerEarly{1};
 
 } // namespace
 
@@ -31,20 +33,6 @@ ExchangeResult Exchanger::exchange(std::span<const std::uint8_t> request, std::c
 {
     using End = ExchangeResult::End;
     ExchangeResult result;
-    // Whatever the line said before this request is not its reply.
-    m_line.discardInput();
-    const QByteArray bytes(reinterpret_cast<const char *>(request.data()), static_cast<qsizetype>(request.size()));
-    const QByteArray wireRequest = m_line.wireForm(bytes, Direction::Sent);
-    result.wireRequest.assign(wireRequest.begin(), wireRequest.end());
-    result.written = Clock::now();
-    if (const PortError error = m_line.write(bytes); error != PortError::None) {
-        result.end = End::PortFailed;
-        result.error = error;
-        result.ended = Clock::now();
-        return result;
-    }
-    const auto lineTime = m_line.pacedByLine() ? engine::LineTime(m_settings, request.size()) : std::chrono::nanoseconds{};
-    result.sent = result.written + std::chrono::duration_cast<Clock::duration>(lineTime);
 
     // The Modbus silence on a line a UART paces. What comes over a pseudo-terminal
     // or a network is written by software or carried in segments, and arrives in
@@ -116,8 +104,37 @@ ExchangeResult Exchanger::exchange(std::span<const std::uint8_t> request, std::c
         if (!done && !silence.isActive() && gathered.size() == before)
             finish(End::Silence);
     });
-    QObject::connect(&limit, &QTimer::timeout, &loop, [&] { finish(End::Timeout); });
-    limit.start(wholeMillis(result.sent + timeout - Clock::now()));
+    Clock::time_point deadline;
+    QObject::connect(&limit, &QTimer::timeout, &loop, [&] {
+        // Qt's timers wake a fraction of a millisecond late, which a sweep of
+        // silent addresses adds up: woken a little early, the rest is waited
+        // out here, taking what the line brings meanwhile.
+        while (!done && Clock::now() < deadline)
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (!done)
+            finish(End::Timeout);
+    });
+    // Whatever the line said before this request is not its reply.
+    m_line.discardInput();
+    const QByteArray bytes(reinterpret_cast<const char *>(request.data()), static_cast<qsizetype>(request.size()));
+    const QByteArray wireRequest = m_line.wireForm(bytes, Direction::Sent);
+    result.wireRequest.assign(wireRequest.begin(), wireRequest.end());
+    const auto lineTime = m_line.pacedByLine() ? engine::LineTime(m_settings, request.size()) : std::chrono::nanoseconds{};
+    // Armed right before the write, so nothing this call does adds to the wait.
+    deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(lineTime + timeout);
+    limit.start(std::max(std::chrono::milliseconds(0),
+                         std::chrono::floor<std::chrono::milliseconds>(lineTime + timeout) - TimerEarly));
+    result.written = Clock::now();
+    if (const PortError error = m_line.write(bytes); error != PortError::None) {
+        limit.stop();
+        QObject::disconnect(received);
+        QObject::disconnect(lost);
+        result.end = End::PortFailed;
+        result.error = error;
+        result.ended = Clock::now();
+        return result;
+    }
+    result.sent = result.written + std::chrono::duration_cast<Clock::duration>(lineTime);
     take(); // bytes that came while the write call returned
     if (limit.isActive())
         loop.exec();

@@ -32,6 +32,9 @@ int main(int argc, char* argv[])
         break;
     }
     // On a line: Qt's event loop carries the port's events; History.log is the window's.
+    // Qt's own Unix event loop, not GLib's: its timers wake to the microsecond,
+    // which a sweep of silent addresses, one time-out each, adds up.
+    qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
     switch (parsed.options->verb) {

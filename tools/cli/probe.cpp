@@ -56,6 +56,9 @@ Identity Identify(LineSession &session, std::uint8_t address, const serial::Exch
     Identity identity;
     const auto probe = ProbeFrame(address);
     for (const auto &code : readOrder) {
+        // Answered with data, the probe's own read says which kind it is: no need to ask the other.
+        if (identity.answersRead)
+            break;
         const auto frame = readFrame(code, address);
         const auto result = frame == probe ? probeReply : session.exchange(frame);
         const auto &first = typesByRead[code].front();
