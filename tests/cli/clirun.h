@@ -31,3 +31,12 @@ inline CliRun RunCli(const QStringList &arguments, const QString &program = CliP
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
 }
+
+// The arguments of "run" for one operation on a port, without History.log.
+inline QStringList runOp(const QString &port, const char *meter, const char *command, int address,
+                         const QStringList &more = {})
+{
+    return QStringList{"run", "--port", port, "--meter", meter, "--command", command, "--address",
+                       QString::number(address), "--no-history"}
+           + more;
+}

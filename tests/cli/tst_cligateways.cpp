@@ -11,13 +11,6 @@ Q_DECLARE_METATYPE(PeerLink)
 
 namespace {
 
-QStringList runOp(const QString &port, const char *meter, const char *command, int address, const QStringList &more = {})
-{
-    return QStringList{"run", "--port", port, "--meter", meter, "--command", command, "--address",
-                       QString::number(address), "--no-history"}
-           + more;
-}
-
 // quorvane-sim listening as a gateway, for one test; port() is its address.
 struct ListeningSimulator {
     bool start(const QStringList &arguments)

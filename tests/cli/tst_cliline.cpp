@@ -15,13 +15,6 @@
 
 namespace {
 
-QStringList runOp(const QString &port, const char *meter, const char *command, int address, const QStringList &more = {})
-{
-    return QStringList{"run", "--port", port, "--meter", meter, "--command", command, "--address",
-                       QString::number(address), "--no-history"}
-           + more;
-}
-
 // quorvane-sim on a pseudo-terminal reached through a link, for one test.
 struct Simulator {
     bool start(const QStringList &arguments)
