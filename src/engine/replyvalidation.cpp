@@ -11,7 +11,7 @@ namespace {
 
 // Deliberately stricter than the bare tests below would be: a shorter reply
 // cannot hold the data that is then reported, so it is rejected outright.
-constexpr int MinimumEcho = 8;       // address, function, register, count, CRC
+constexpr int EchoLength = 8;        // address, function, register, count, CRC
 constexpr int MinimumReadReply = 9;  // address, function, byte count, two registers, CRC
 constexpr int ReadReplyOverhead = 5; // address, function, byte count, CRC
 constexpr int ExceptionLength = 5;   // address, function | 0x80, code, CRC
@@ -27,13 +27,6 @@ bool echoMatches(std::span<const std::uint8_t> rx, std::string_view replyCode)
     return true;
 }
 
-bool crcRight(std::span<const std::uint8_t> frame)
-{
-    const auto n = static_cast<int>(frame.size());
-    const auto crc = codec::ComputeCrc16(frame, n - 2);
-    return frame[static_cast<std::size_t>(n - 2)] == (crc & 0xFF) && frame[static_cast<std::size_t>(n - 1)] == ((crc >> 8) & 0xFF);
-}
-
 } // namespace
 
 ReplyCheck CheckReply(std::span<const std::uint8_t> rx, int rxCount, std::uint8_t requestAddress,
@@ -47,13 +40,22 @@ ReplyCheck CheckReply(std::span<const std::uint8_t> rx, int rxCount, std::uint8_
 
     switch (rx[1]) {
     case 0x10:
-        if (rxCount < MinimumEcho)
+        if (rxCount < EchoLength)
             return ReplyCheck::TooShort;
         if (!echoMatches(rx, replyCode))
             return ReplyCheck::EchoMismatch;
+        // A write is acknowledged by exactly these 8 bytes. Anything longer is
+        // something else, such as the request itself given back by a 2-wire
+        // adapter, whose CRC is right too.
+        if (rxCount != EchoLength)
+            return ReplyCheck::WrongLength;
         break;
     case 0x03:
     case 0x04:
+        // A read reply never acknowledges a write: it can only be a late
+        // answer to an earlier read. (A 03 reply to an 04 read stays accepted.)
+        if (replyCode.size() / 2 >= 2 && codec::HexCodeByte(replyCode, 2) == 0x10)
+            return ReplyCheck::WrongFunction;
         // The energy is read from the four bytes before the CRC, so a read
         // reply must carry at least the two registers that were asked for.
         if (rxCount < MinimumReadReply)
@@ -64,7 +66,7 @@ ReplyCheck CheckReply(std::span<const std::uint8_t> rx, int rxCount, std::uint8_
     default:
         return (rx[1] & 0x80) ? ReplyCheck::Exception : ReplyCheck::WrongFunction;
     }
-    return crcRight(rx) ? ReplyCheck::Accepted : ReplyCheck::BadCrc;
+    return codec::CrcRight(rx) ? ReplyCheck::Accepted : ReplyCheck::BadCrc;
 }
 
 bool ValidateReply(std::span<const std::uint8_t> rx, int rxCount, std::uint8_t requestAddress,
@@ -101,12 +103,17 @@ std::string RejectionText(std::span<const std::uint8_t> reply, std::uint8_t requ
     case ReplyCheck::TooShort: return "too short";
     case ReplyCheck::WrongAddress: return "wrong address " + std::to_string(reply[0]);
     case ReplyCheck::Exception:
-        if (count == ExceptionLength && crcRight(reply))
+        if (count == ExceptionLength && codec::CrcRight(reply))
             return ExceptionText(reply[2]);
         return count < ExceptionLength ? "too short" : "bad CRC";
-    case ReplyCheck::WrongFunction: return "unexpected function code " + codec::HexText(reply.subspan(1, 1));
+    case ReplyCheck::WrongFunction:
+        if (reply[1] == 0x03 || reply[1] == 0x04)
+            return "a read reply (function " + codec::HexText(reply.subspan(1, 1)) + ") is no acknowledgment of a write";
+        return "unexpected function code " + codec::HexText(reply.subspan(1, 1));
     case ReplyCheck::EchoMismatch: return "the echo does not match the request";
-    case ReplyCheck::WrongLength: return "byte count does not match the length";
+    case ReplyCheck::WrongLength:
+        return reply[1] == 0x10 ? "a write is acknowledged by 8 bytes, not " + std::to_string(count)
+                                : "byte count does not match the length";
     case ReplyCheck::BadCrc: return "bad CRC";
     }
     return "rejected";

@@ -14,9 +14,9 @@ enum class ReplyCheck {
     TooShort,      // fewer bytes than the reply must hold
     WrongAddress,  // from another slave
     Exception,     // a Modbus exception reply (function code with its high bit set)
-    WrongFunction, // any other function code
+    WrongFunction, // any other function code, or a read reply while a write is outstanding
     EchoMismatch,  // a write echo of another register or count
-    WrongLength,   // a read reply whose byte count does not match its length
+    WrongLength,   // a read reply whose byte count does not match its length, a write echo of other than 8 bytes
     BadCrc,
 };
 

@@ -36,6 +36,9 @@ void TestReplyValidation::replies_data()
     row("0110001C000204", 1, "0110001C0002", false, "(no CRC)");
     row("010404", 1, "0110001C0002800E", false, "(write echo while a read is outstanding)");
     row("", 1, "0110001C0002800E", false, "(no reply code)");
+    row("0110001C000204", 1, "0110001C00020440000000E736", false, "(the request given back by the adapter)");
+    row("0110001C000204", 1, "0110001C0002800E00", false, "(a byte after the acknowledgment)");
+    row("0110001C000204", 1, "010404449A522BB224", false, "(a late read reply while a write is outstanding)");
     row("010404", 1, "018402C2C1", false, "(exception)");
     row("010304", 1, "018302C0F1", false, "(exception)");
     row("010404", 1, "0104", false, "(too short)");
