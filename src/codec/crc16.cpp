@@ -35,4 +35,13 @@ void AppendCrc16(std::vector<std::uint8_t>& frame)
     frame.push_back(static_cast<std::uint8_t>((crc >> 8) & 0xFF));
 }
 
+bool CrcRight(std::span<const std::uint8_t> frame)
+{
+    if (frame.size() < 3)
+        return false;
+    const auto n = frame.size();
+    const auto crc = ComputeCrc16(frame, static_cast<int>(n - 2));
+    return frame[n - 2] == (crc & 0xFF) && frame[n - 1] == ((crc >> 8) & 0xFF);
+}
+
 } // namespace codec

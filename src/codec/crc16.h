@@ -23,4 +23,8 @@ inline std::int32_t ComputeCrc16(std::span<const std::uint8_t> data)
 // Appends the CRC of the whole frame, low byte first as Modbus RTU sends it.
 void AppendCrc16(std::vector<std::uint8_t>& frame);
 
+// The frame's last two bytes are the CRC of the bytes before them, low byte
+// first. False for fewer than three bytes.
+bool CrcRight(std::span<const std::uint8_t> frame);
+
 } // namespace codec

@@ -29,9 +29,7 @@ bool ReplyComplete(std::span<const std::uint8_t> bytes)
     const auto length = ExpectedReplyLength(bytes);
     if (!length || bytes.size() < *length)
         return false;
-    const auto frame = bytes.first(*length);
-    const auto crc = codec::ComputeCrc16(frame, static_cast<int>(*length) - 2);
-    return frame[*length - 2] == (crc & 0xFF) && frame[*length - 1] == ((crc >> 8) & 0xFF);
+    return codec::CrcRight(bytes.first(*length));
 }
 
 std::chrono::nanoseconds FrameSilence(const LineSettings &settings)

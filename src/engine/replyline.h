@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
-// The line discipline of one request: gathering the reply's bytes, the
-// silence that ends it, the overflow of the reply buffer and the time-out.
+// The main window's line discipline of one request (its Confirm: 50 ms of
+// silence, 1000 ms time-out, a 30-byte buffer): gathering the reply's bytes,
+// the silence that ends it, the overflow of the reply buffer and the time-out.
+// The other faces end a reply by ReplyAssembler instead.
 // The only writer of the outstanding request and of the reply buffer; the
 // window owns the timers and reports what each event meant.
 namespace engine {

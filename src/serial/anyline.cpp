@@ -120,6 +120,11 @@ bool AnyLine::pacedByLine() const
     return m_line->pacedByLine();
 }
 
+QByteArray AnyLine::unclaimedWire() const
+{
+    return m_line->unclaimedWire();
+}
+
 QByteArray AnyLine::wireForm(const QByteArray &bytes, Direction direction) const
 {
     return m_line->wireForm(bytes, direction);

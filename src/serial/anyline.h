@@ -41,6 +41,7 @@ public:
     QByteArray readAll() override;
     void discardInput() override;
     QByteArray wireForm(const QByteArray &bytes, Direction direction) const override;
+    QByteArray unclaimedWire() const override;
     bool pacedByLine() const override;
 
     // The line the calls go to now.

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct ExchangeResult {
         Silence,  // the line fell silent before the reply was whole
         Timeout,  // nothing usable in time
         PortFailed,
+        Aborted,  // the exchange was given up (the program is being stopped)
     };
     End end = End::Timeout;
     std::vector<std::uint8_t> reply;    // the reply, without the adapter's echo
@@ -31,13 +33,25 @@ struct ExchangeResult {
     // same bytes.
     std::vector<std::uint8_t> wireRequest;
     std::vector<std::uint8_t> wireReply;
+    // Received wire bytes that were no reply to this request: another
+    // transaction's answer behind a Modbus TCP gateway.
+    std::vector<std::uint8_t> otherWire;
     std::size_t trailing = 0;           // bytes that came after a complete reply
+    std::size_t dropped = 0;            // bytes past the longest frame, thrown away
+    bool echoed = false;                // the request came back though no echo was expected
     PortError error = PortError::None;  // when the port failed
     bool lost = false;                  // it went away while the reply was awaited
     Clock::time_point written;          // the write call
     Clock::time_point sent;             // the request has left the line
     Clock::time_point lastByte;         // of the reply, when one came
     Clock::time_point ended;            // the reply was over, or the time was up
+};
+
+// Bytes that came on a line after a time-out, thrown away before the next request.
+struct LateBytes {
+    std::size_t count = 0;
+    Clock::duration after{}; // from the time-out to the first of them
+    bool aborted = false;
 };
 
 class Exchanger
@@ -55,9 +69,20 @@ public:
     // back first are taken as the adapter's echo, not as the reply.
     ExchangeResult exchange(std::span<const std::uint8_t> request, std::chrono::milliseconds timeout, bool skipEcho);
 
+    // After a time-out: waits until the line has been quiet for `quiet`, so
+    // that a late reply is never taken for the next request's, and throws
+    // away what comes meanwhile. Noise that never stops is waited out for at
+    // most a few times `quiet`.
+    LateBytes settle(Clock::time_point timedOut, std::chrono::milliseconds quiet);
+
+    // Ends a running exchange or settle at once (Aborted), and every later one.
+    void abort();
+
 private:
     SerialLine &m_line;
     engine::LineSettings m_settings;
+    bool m_aborted = false;
+    std::function<void()> m_stopRunning;
 };
 
 } // namespace serial

@@ -74,6 +74,10 @@ public:
         return bytes;
     }
 
+    // Wire bytes received since the last write() that readAll() never handed
+    // out, for the trace: replies to another transaction behind a gateway.
+    virtual QByteArray unclaimedWire() const { return {}; }
+
 signals:
     // Data received: at least one byte is waiting. Delivered on the UI thread.
     void received();

@@ -152,6 +152,7 @@ PortError TcpLine::write(const QByteArray &bytes)
         return PortError::Io;
     }
     m_handedOut.clear();
+    m_otherWire.clear();
     if (m_address->framing == Framing::Mbap) {
         m_awaited = m_nextTransaction;
         // Counted up per request; after 0xFFFF comes 0.
@@ -171,6 +172,7 @@ QByteArray TcpLine::readAll()
         input += reply.rtu;
     m_handedOut += m_unread;
     m_unread.clear();
+    m_unreadBytes = 0;
     return input;
 }
 
@@ -187,6 +189,8 @@ void TcpLine::discardInput()
     m_stream += m_socket.readAll();
     takeAdus();
     m_unread.clear();
+    m_unreadBytes = 0;
+    m_otherWire.clear();
 }
 
 QByteArray TcpLine::wireForm(const QByteArray &bytes, Direction direction) const
@@ -246,10 +250,17 @@ void TcpLine::takeAdus()
         m_stream.remove(0, static_cast<qsizetype>(cut.size));
         if (cut.front != codec::MbapFront::Adu || !m_awaited)
             continue;
-        // A reply to any other request than the last one is as if it never came.
+        // A reply to any other request than the last one is no reply to it;
+        // it is kept only for the trace. Past a frame's worth of either, a
+        // gateway that floods the line is not listened to.
         const codec::MbapDecoded reply = codec::MbapReplyToRtu(asBytes(adu), *m_awaited);
-        if (reply.check == codec::MbapCheck::Good)
+        if (reply.check != codec::MbapCheck::Good) {
+            if (m_otherWire.size() < qsizetype(MaxKeptBytes))
+                m_otherWire += adu;
+        } else if (m_unreadBytes < MaxKeptBytes) {
             m_unread.append({adu, toByteArray(reply.rtu)});
+            m_unreadBytes += reply.rtu.size();
+        }
     }
 }
 
@@ -282,12 +293,19 @@ void TcpLine::connectionGone()
         Qt::QueuedConnection);
 }
 
+QByteArray TcpLine::unclaimedWire() const
+{
+    return m_otherWire;
+}
+
 void TcpLine::resetExchange()
 {
     m_awaited.reset();
     m_stream.clear();
     m_unread.clear();
+    m_unreadBytes = 0;
     m_handedOut.clear();
+    m_otherWire.clear();
 }
 
 } // namespace serial

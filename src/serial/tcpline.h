@@ -60,6 +60,7 @@ public:
     QByteArray readAll() override;
     void discardInput() override;
     QByteArray wireForm(const QByteArray &bytes, Direction direction) const override;
+    QByteArray unclaimedWire() const override;
     // What is written goes at once; the gateway's own line is its business.
     bool pacedByLine() const override { return false; }
 
@@ -98,6 +99,10 @@ private:
     QByteArray m_stream;              // received, not yet cut into ADUs
     QList<Delivered> m_unread;        // replies waiting for readAll()
     QList<Delivered> m_handedOut;     // replies readAll() gave since the last write
+    std::size_t m_unreadBytes = 0;    // of the replies in m_unread, as RTU frames
+    QByteArray m_otherWire;           // other transactions' ADUs since the last write
+    // More than a frame's worth of replies to one request is not kept.
+    static constexpr std::size_t MaxKeptBytes = 512;
 };
 
 } // namespace serial

@@ -1,3 +1,4 @@
+#include "engine/replyassembler.h"
 #include "engine/replyend.h"
 #include "engine/replyvalidation.h"
 
@@ -24,7 +25,60 @@ private slots:
     void silence();
     void rejectionNamed_data();
     void rejectionNamed();
+    void assembled_data();
+    void assembled();
 };
+
+// Chunks as they arrive, "|" between two chunks, for the request 01 04 01 56 00 02 90 27.
+void TestReplyEnd::assembled_data()
+{
+    QTest::addColumn<QString>("chunks");
+    QTest::addColumn<bool>("skipEcho");
+    QTest::addColumn<QString>("reply"); // what is kept as the reply
+    QTest::addColumn<bool>("complete");
+    QTest::addColumn<bool>("echoed");   // the request came back on a line not said to echo
+    QTest::addColumn<int>("extra");     // trailing bytes of a whole reply, or bytes thrown away
+    const QString reply = "010404449A522BB224";
+    const QString request = "0104015600029027";
+    QTest::newRow("whole reply") << reply << false << reply << true << false << 0;
+    QTest::newRow("split in three") << "010404|449A52|2BB224" << false << reply << true << false << 0;
+    QTest::newRow("echo skipped") << request + "|" + reply << true << reply << true << false << 0;
+    QTest::newRow("echo in pieces, reply in the same chunk") << "01040156|0002902701|0404449A522BB224" << true << reply
+                                                             << true << false << 0;
+    QTest::newRow("echo expected, none comes") << reply << true << reply << true << false << 0;
+    QTest::newRow("echo that diverges") << "01040156|0003" << true << "010401560003" << false << false << 0;
+    QTest::newRow("echo not expected") << request + reply << false << request + reply << false << true << 0;
+    QTest::newRow("bytes after the reply") << reply + "EEEE" << false << reply << true << false << 2;
+    QTest::newRow("an exception frame") << "018402C2C1" << false << "018402C2C1" << true << false << 0;
+    QTest::newRow("300 bytes of noise") << QString(600, 'F') << false << QString(512, 'F') << false << false << 44;
+}
+
+void TestReplyEnd::assembled()
+{
+    QFETCH(QString, chunks);
+    QFETCH(bool, skipEcho);
+    QFETCH(QString, reply);
+    QFETCH(bool, complete);
+    QFETCH(bool, echoed);
+    QFETCH(int, extra);
+    using Clock = engine::ReplyAssembler::Clock;
+    const auto sent = Clock::time_point{} + std::chrono::seconds(1);
+    engine::ReplyAssembler assembler;
+    assembler.start(bytes("0104015600029027"), skipEcho, sent, std::chrono::milliseconds(4), std::chrono::milliseconds(100));
+    auto at = sent;
+    for (const auto &chunk : chunks.split('|')) {
+        at += std::chrono::milliseconds(2);
+        assembler.take(bytes(chunk.toLatin1().constData()), at);
+    }
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(assembler.reply().data()), qsizetype(assembler.reply().size())).toHex().toUpper(),
+             reply.toLatin1());
+    QCOMPARE(assembler.complete(), complete);
+    QCOMPARE(assembler.echoed(), echoed);
+    QCOMPARE(int(complete ? assembler.trailing() : assembler.dropped()), extra);
+    // Silence ends an unfinished reply 4 ms after its last byte; the time-out counts from the request's leaving.
+    QCOMPARE(assembler.silenceDue(), complete || assembler.reply().empty() ? std::nullopt : std::optional(at + std::chrono::milliseconds(4)));
+    QCOMPARE(assembler.timeoutDue(), sent + std::chrono::milliseconds(100));
+}
 
 void TestReplyEnd::complete_data()
 {
