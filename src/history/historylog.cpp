@@ -104,6 +104,18 @@ SizeCheck HistoryLog::checkSize()
     return bytes >= NoteThreshold ? SizeCheck::Note : SizeCheck::Fine;
 }
 
+std::optional<QString> HistoryLog::keepAsideIfFull()
+{
+    const QFileInfo log(m_path);
+    if (!log.exists() || log.size() < NoteThreshold)
+        return std::nullopt;
+    const QString kept = m_path + QStringLiteral(".1");
+    QFile::remove(kept);
+    if (!QFile::rename(m_path, kept))
+        return std::nullopt;
+    return kept;
+}
+
 std::optional<QStringList> HistoryLog::newestLines(int maxLines) const
 {
     QFile file(m_path);

@@ -70,6 +70,12 @@ public:
 
     SizeCheck checkSize();
 
+    // For a writer of many lines (the command line): a log that has reached
+    // the note threshold is renamed to History.log.1 (replacing an older one)
+    // before the next line, so that the window's start-up check never deletes
+    // a record. The kept file's path when it did so.
+    std::optional<QString> keepAsideIfFull();
+
     // The newest maxLines lines, oldest first, read from the end of the log;
     // nullopt when the log cannot be read.
     std::optional<QStringList> newestLines(int maxLines = ViewerLines) const;
