@@ -84,6 +84,17 @@ void TestCli::runs_data()
         Usage);
     row("address 256", op("frame", "Tarvik CT", "Read Energy", "256"), 2, "", Usage);
     row("address x", op("frame", "Tarvik CT", "Read Energy", "x"), 2, "", Usage);
+    row("run at address 255", op("run", "Tarvik CT", "Read Energy", "255", {"--port", "/dev/null"}), 2, "", Usage);
+    row("--repeat past the largest count", op("run", "Tarvik CT", "Read Energy", "1", {"--port", "/dev/null", "--repeat", "100000001"}),
+        2, "", "quorvane-cli: option --repeat needs a count of 1..100000000, not '100000001' (see quorvane-cli --help)");
+
+    // Paths that are no serial devices are named as such before anything is opened.
+    const auto readAt = [](const QString& port) {
+        return op("run", "Tarvik CT", "Read Energy", "1", {"--port", port, "--no-history"});
+    };
+    row("/dev/null", readAt("/dev/null"), 4, "", "cannot open /dev/null: not a serial device (a mem device)");
+    row("a folder", readAt("/tmp"), 4, "", "cannot open /tmp: not a serial device (a folder)");
+    row("a regular file", readAt(CliProgram()), 4, "", "cannot open " + CliProgram() + ": not a serial device (a regular file)");
     row("--address without its value", op("frame", "Tarvik CT", "Read Energy", "1").mid(0, 6), 2, "", Usage);
     row("unknown option", op("frame", "Tarvik CT", "Read Energy", "1", {"--fast"}), 2, "", Usage);
     row("baud without --value", op("frame", "Tarvik CT", "Modify Baud Rate", "1"), 2, "", Usage);

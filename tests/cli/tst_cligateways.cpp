@@ -47,6 +47,7 @@ private slots:
     void simulatorBehindEither();
     void gatewayNotThere();
     void gatewayGoesAwayMidRequest();
+    void floodAndOtherTransactions();
 };
 
 void TestCliGateways::independentSlave_data()
@@ -100,13 +101,14 @@ void TestCliGateways::simulatorBehindEither()
     QVERIFY2(sim.port.startsWith(scheme + "://127.0.0.1:"), qPrintable(sim.port));
     const CliRun read = RunCli(runOp(sim.port, "Tarvik CT", "Read Energy", 1));
     QCOMPARE(read.out, QString("Current Energy is 1234.5677 KWh.\n"));
-    const CliRun scan = RunCli({"scan", "--port", sim.port, "--baud", "9600", "--parity", "none", "--stop-bits", "1",
-                                "--addresses", "1-247", "--timeout", "10"});
+    // Line settings never reach the meters through a gateway: one pass, whatever the lists.
+    const CliRun scan = RunCli({"scan", "--port", sim.port, "--addresses", "1-247", "--timeout", "10"});
     QCOMPARE(scan.exitCode, 0);
+    QCOMPARE(scan.err, QString("note: through a gateway the line settings are the gateway's; the addresses are swept once\n"));
     const QStringList lines = scan.out.split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
-    QVERIFY2(lines[0].startsWith("address 1 at 9600 8N1: answered a read; can be Tarvik CT"), qPrintable(lines[0]));
-    QVERIFY2(lines[1].startsWith("address 200 at 9600 8N1: answered a read; can be Morel-K"), qPrintable(lines[1]));
+    QVERIFY2(lines[0].startsWith("address 1 through the gateway: answered a read; can be Tarvik CT"), qPrintable(lines[0]));
+    QVERIFY2(lines[1].startsWith("address 200 through the gateway: answered a read; can be Morel-K"), qPrintable(lines[1]));
 }
 
 void TestCliGateways::gatewayNotThere()
@@ -133,6 +135,35 @@ void TestCliGateways::gatewayGoesAwayMidRequest()
     QVERIFY(cli.waitForFinished(8000));
     QCOMPARE(cli.exitCode(), 4);
     QCOMPARE(QString::fromUtf8(cli.readAllStandardError()), peer.toolPort() + " went away while the reply was awaited\n");
+}
+
+// A gateway that sends 50 MB of noise: a frame's worth is kept, the rest
+// counted; one that answers another transaction: its bytes traced as such.
+void TestCliGateways::floodAndOtherTransactions()
+{
+    QProcess flood;
+    flood.start("python3", {"-c", "import socket\n"
+                                  "s = socket.create_server(('127.0.0.1', 0))\n"
+                                  "print(s.getsockname()[1], flush=True)\n"
+                                  "c, _ = s.accept(); c.recv(64)\n"
+                                  "c.sendall(bytes(range(256)) * 204800)\n"
+                                  "c.close()\n"});
+    QVERIFY(flood.waitForReadyRead(10000));
+    const QString port = "rtu-tcp://127.0.0.1:" + QString::fromUtf8(flood.readLine()).trimmed();
+    CliRun run = RunCli(runOp(port, "Tarvik CT", "Read Energy", 1, {"--json", "--timeout", "5000"}));
+    QVERIFY2(run.out.size() < 2048, qPrintable(run.out.left(200)));
+    QVERIFY2(run.err.contains(" past the longest Modbus frame (256 bytes) were thrown away"), qPrintable(run.err));
+    flood.waitForFinished(5000);
+
+    PeerFixture peer;
+    PeerMeter meter;
+    meter.transactionOffset = 1;
+    QVERIFY2(peer.start(meter, PeerLink::ModbusTcp), qPrintable(peer.failure()));
+    run = RunCli(runOp(peer.toolPort(), "Tarvik CT", "Read Energy", 1, {"--trace", "--timeout", "500"}));
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY2(run.out.contains(QRegularExpression("REV    : 00 02 00 00 00 07 01 04 04 .* \\(another transaction's\\)\n")),
+             qPrintable(run.out));
+    QVERIFY2(!run.out.contains("NO DATA"), qPrintable(run.out));
 }
 
 QTEST_GUILESS_MAIN(TestCliGateways)

@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -60,10 +61,16 @@ private slots:
     void againstIndependentSlave();
     void simulatorFaults_data();
     void simulatorFaults();
+    void echoingLineWithSilentMeter();
+    void lateReadReplyIsNoAcknowledgment();
     void jsonAndTrace();
     void scanFindsTheBus();
     void setChangesAndVerifies();
     void planOfThreeRows();
+    void planOntoTakenAddresses();
+    void planThroughAPortThatDies();
+    void signalsLeaveThePortUsable();
+    void scanJsonThroughALostPort();
     void historyBesideTheProgram();
     void portThatDoesNotOpen();
 };
@@ -135,8 +142,13 @@ void TestCliLine::simulatorFaults_data()
     QTest::newRow("three polls") << QStringList{} << QStringList{"--repeat", "3"} << 0 << energy + energy + energy;
     // A 2-wire adapter gives the request back before the reply.
     QTest::newRow("echo skipped with --echo") << QStringList{"--fault", "echo"} << QStringList{"--echo"} << 0 << energy;
-    QTest::newRow("echo taken for the reply without --echo")
-        << QStringList{"--fault", "echo"} << QStringList{} << 1 << "rejected: byte count does not match the length\n";
+    // Without --echo the request coming back is said to be one, never judged as the meter's answer.
+    QTest::newRow("echo without --echo") << QStringList{"--fault", "echo"} << QStringList{} << 1
+                                         << "rejected: the line echoes the request; try --echo\n";
+    // A reply after the time-out is thrown away before the next poll, never taken for its answer.
+    QTest::newRow("late, polled again") << QStringList{"--fault", "late:300"}
+                                        << QStringList{"--timeout", "100", "--repeat", "3"} << 3
+                                        << "timeout\ntimeout\ntimeout\n";
 }
 
 void TestCliLine::simulatorFaults()
@@ -150,6 +162,39 @@ void TestCliLine::simulatorFaults()
     const CliRun run = RunCli(runOp(sim.link, "Tarvik CT", "Read Energy", 1, options));
     QCOMPARE(run.out, out);
     QCOMPARE(run.exitCode, exitCode);
+    if (options.contains("--repeat") && simulator.value(1).startsWith("late"))
+        QVERIFY2(run.err.contains("late reply discarded: 9 bytes, "), qPrintable(run.err));
+}
+
+// A 2-wire adapter gives every request back and the meter is silent: no action
+// takes the request for an answer.
+void TestCliLine::echoingLineWithSilentMeter()
+{
+    Simulator sim;
+    QVERIFY(sim.start({"--meter", "Tarvik CT@1", "--fault", "echo,silent"}));
+    CliRun run = RunCli(runOp(sim.link, "Tarvik CT", "Modify Baud Rate", 1, {"--value", "19200"}));
+    QCOMPARE(run.out, QString("rejected: the line echoes the request; try --echo\n"));
+    QCOMPARE(run.exitCode, 1);
+    run = RunCli({"set", "--port", sim.link, "--meter", "Tarvik CT", "--address", "1", "--new-address", "2", "--no-history"});
+    QCOMPARE(run.out, QString("Modify Meter Address at 1 to 2: rejected: the line echoes the request; try --echo\n"));
+    QCOMPARE(run.exitCode, 1);
+    run = RunCli({"scan", "--port", sim.link, "--baud", "9600", "--parity", "none", "--stop-bits", "1", "--addresses", "1-3"});
+    QCOMPARE(run.out, QString("no meter answered\n"));
+    QCOMPARE(run.err, QString("note: the line echoes the request; try --echo\n"));
+    QCOMPARE(run.exitCode, 3);
+}
+
+// A read that timed out answers late, while a write to the same meter is
+// awaited: a read reply is never that write's acknowledgment.
+void TestCliLine::lateReadReplyIsNoAcknowledgment()
+{
+    Simulator sim;
+    QVERIFY(sim.start({"--meter", "Tarvik CT@1", "--fault", "late:1500"}));
+    QCOMPARE(RunCli(runOp(sim.link, "Tarvik CT", "Read Energy", 1)).exitCode, 3);
+    const CliRun run = RunCli({"set", "--port", sim.link, "--meter", "Tarvik CT", "--address", "1", "--new-address", "2",
+                               "--force", "--no-history"});
+    QVERIFY2(!run.out.contains("acknowledged"), qPrintable(run.out));
+    QVERIFY(run.exitCode != 0);
 }
 
 void TestCliLine::jsonAndTrace()
@@ -228,20 +273,22 @@ void TestCliLine::planOfThreeRows()
     QTemporaryDir folder;
     QFile plan(folder.filePath("plan.csv"));
     QVERIFY(plan.open(QIODevice::WriteOnly));
-    plan.write("address,meter,new_address,new_baud,new_parity,new_stop_bits\n"
-               "1,Tarvik CT,11,,,\n"
-               "5,Pesca-K,6,19200,,\n"
-               "17,Morel-K,,4800,,\n");
+    // As a spreadsheet saves it: a byte order mark, CRLF, quoted fields, a header
+    // in its own letter case and a column of the technician's own, which is kept.
+    plan.write("\xEF\xBB\xBF" "Address,Meter,New_Address,New_Baud,New_Parity,New_Stop_Bits,Cabinet\r\n"
+               "1,\"Tarvik CT\",11,,,,\"A, left\"\r\n"
+               "\"5\",Pesca-K,6,19200,,,B\r\n"
+               "17,Morel-K,,4800,,,\r\n");
     plan.close();
     const CliRun run = RunCli({"set", "--port", sim.link, "--plan", plan.fileName(), "--timeout", "200", "--no-history"});
     QCOMPARE(run.exitCode, 5);
     QFile result(folder.filePath("plan-result.csv"));
     QVERIFY(result.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(result.readAll()),
-             QString("address,meter,new_address,new_baud,new_parity,new_stop_bits,outcome,detail\n"
-                     "1,Tarvik CT,11,,,,unverified,no answer at 11\n"
-                     "5,Pesca-K,6,19200,,,verified,Baud Rate is 19200.\n"
-                     "17,Morel-K,,4800,,,verified,Baud Rate is 4800.\n"));
+             QString("Address,Meter,New_Address,New_Baud,New_Parity,New_Stop_Bits,Cabinet,outcome,detail\n"
+                     "1,Tarvik CT,11,,,,\"A, left\",unverified,Modify Meter Address to 11: unverified (no answer at 11)\n"
+                     "5,Pesca-K,6,19200,,,B,verified,Modify Meter Address to 6: verified; Modify Baud Rate to 19200: verified\n"
+                     "17,Morel-K,,4800,,,,verified,Modify Baud Rate to 4800: verified\n"));
 }
 
 // The same History.log line the window writes, in the file beside the program.
@@ -253,15 +300,119 @@ void TestCliLine::historyBesideTheProgram()
     QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     Simulator sim;
     QVERIFY(sim.start({"--meter", "Tarvik CT@1", "--fault", "exception:2,once"}));
-    QStringList op = runOp(sim.link, "Tarvik CT", "Read Energy", 1, {"--repeat", "2"});
+    // A log the window's start-up would warn about is kept aside before it grows on.
+    QFile full(programFolder.filePath("History.log"));
+    QVERIFY(full.open(QIODevice::WriteOnly));
+    full.write(QByteArray(1572864, 'x'));
+    full.close();
+    QStringList op = runOp(sim.link, "Tarvik CT", "Read Energy", 1, {"--repeat", "2", "--history"});
     op.removeAll("--no-history");
     const CliRun run = RunCli(op, program);
     QCOMPARE(run.exitCode, 1); // not every poll succeeded
+    QCOMPARE(QFileInfo(programFolder.filePath("History.log.1")).size(), 1572864);
+    QVERIFY2(run.err.contains("History.log.1"), qPrintable(run.err));
+    // Without --history the polls of --repeat leave no line.
+    QStringList poll = runOp(sim.link, "Tarvik CT", "Read Energy", 1, {"--repeat", "2"});
+    poll.removeAll("--no-history");
+    QCOMPARE(RunCli(poll, program).exitCode, 0);
     QFile log(programFolder.filePath("History.log"));
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QRegularExpression lines(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d : Tarvik CT meter Read Energy operation Fail! The response data error\.\r\n)"
                                    R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d : Tarvik CT meter Read Energy operation success\.Current Energy is 1234\.5677 KWh\.\r\n$)");
     QVERIFY2(lines.match(QString::fromUtf8(log.readAll())).hasMatch(), "History.log lines");
+}
+
+// A meter moved onto an address that answers, or two rows that would leave two
+// meters at one address: refused, and no meter is hidden.
+void TestCliLine::planOntoTakenAddresses()
+{
+    Simulator sim;
+    QVERIFY(sim.start({"--meter", "Tarvik CT@1", "--meter", "Morel-K@30"}));
+    QTemporaryDir folder;
+    const auto planFile = [&](const char *name, const QByteArray &text) {
+        QFile file(folder.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() ? file.fileName() : QString();
+    };
+    CliRun run = RunCli({"set", "--port", sim.link, "--no-history", "--plan",
+                         planFile("two.csv", "address,meter,new_address\n1,Tarvik CT,31\n30,Morel-K,31\n")});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err, folder.filePath("two.csv") + " lines 2 and 3: both leave a meter at address 31\nnothing was sent\n");
+    run = RunCli({"set", "--port", sim.link, "--no-history", "--plan",
+                  planFile("onto.csv", "address,meter,new_address\n1,Tarvik CT,30\n")});
+    QCOMPARE(run.exitCode, 1);
+    QFile result(folder.filePath("onto-result.csv"));
+    QVERIFY(result.open(QIODevice::ReadOnly));
+    QCOMPARE(result.readAll(), QByteArray("address,meter,new_address,outcome,detail\n1,Tarvik CT,30,refused,address 30 is in use\n"));
+    QCOMPARE(RunCli(runOp(sim.link, "Tarvik CT", "Read Energy", 1)).exitCode, 0);
+}
+
+// The simulator dies in the middle of a plan: every row still gets its result.
+void TestCliLine::planThroughAPortThatDies()
+{
+    Simulator sim;
+    QVERIFY(sim.start({"--meter", "Tarvik CT@1", "--meter", "Tarvik CT@2", "--meter", "Tarvik CT@3", "--meter", "Tarvik CT@4"}));
+    QTemporaryDir folder;
+    QFile plan(folder.filePath("plan.csv"));
+    QVERIFY(plan.open(QIODevice::WriteOnly));
+    plan.write("address,meter,new_address\n1,Tarvik CT,11\n2,Tarvik CT,12\n3,Tarvik CT,13\n4,Tarvik CT,14\n");
+    plan.close();
+    QProcess cli;
+    cli.start(CliProgram(), {"set", "--port", sim.link, "--plan", plan.fileName(), "--timeout", "200", "--no-history"});
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += cli.readAllStandardOutput()).contains("row 2 "), 20000);
+    sim.process.kill();
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(cli.exitCode(), 4);
+    QFile result(folder.filePath("plan-result.csv"));
+    QVERIFY(result.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = result.readAll().split('\n');
+    QCOMPARE(rows.size(), 6); // the header, four rows, the last line end
+    QVERIFY2(rows[1].startsWith("1,Tarvik CT,11,verified,"), rows[1].constData());
+    QCOMPARE(rows[4], QByteArray("4,Tarvik CT,14,not run,not run: the port failed"));
+}
+
+// Stopped by SIGTERM, or by a reader that goes away (SIGPIPE), the command line
+// closes its port: the next program opens it at once.
+void TestCliLine::signalsLeaveThePortUsable()
+{
+    Simulator sim;
+    QVERIFY(sim.start({"--meter", "Tarvik CT@1"}));
+    QProcess cli;
+    cli.start(CliProgram(), runOp(sim.link, "Tarvik CT", "Read Energy", 1, {"--repeat", "100000"}));
+    QVERIFY(cli.waitForReadyRead(10000));
+    cli.terminate();
+    QVERIFY(cli.waitForFinished(10000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 130);
+    QVERIFY(QString::fromUtf8(cli.readAllStandardError()).startsWith("interrupted after "));
+    QCOMPARE(RunCli(runOp(sim.link, "Tarvik CT", "Read Energy", 1)).exitCode, 0);
+
+    QProcess shell;
+    shell.start("bash", QStringList{"-c", R"("$0" "$@" | head -1)", CliProgram()}
+                            + runOp(sim.link, "Tarvik CT", "Read Energy", 1, {"--repeat", "50"}));
+    QVERIFY(shell.waitForFinished(30000));
+    QCOMPARE(shell.readAllStandardOutput(), QByteArray("Current Energy is 1234.5677 KWh.\n"));
+    QCOMPARE(RunCli(runOp(sim.link, "Tarvik CT", "Read Energy", 1)).exitCode, 0);
+}
+
+// The port goes away in the middle of a sweep: what was found is printed all the same.
+void TestCliLine::scanJsonThroughALostPort()
+{
+    Simulator sim;
+    QVERIFY(sim.start({"--meter", "Tarvik CT@1"}));
+    QProcess cli;
+    cli.start(CliProgram(), {"scan", "--port", sim.link, "--baud", "9600", "--parity", "none", "--stop-bits", "1",
+                             "--addresses", "1-247", "--json"});
+    QFile log(sim.folder.filePath("sim.log"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QByteArray heard;
+    QTRY_VERIFY_WITH_TIMEOUT((heard += log.readAll()).contains("RX    0A 04"), 20000);
+    sim.process.kill();
+    QVERIFY(cli.waitForFinished(20000));
+    QCOMPARE(cli.exitCode(), 4);
+    const QJsonArray found = QJsonDocument::fromJson(cli.readAllStandardOutput()).array();
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found[0].toObject().value("address").toInt(), 1);
 }
 
 void TestCliLine::portThatDoesNotOpen()

@@ -24,4 +24,8 @@ int RunScan(const Options& options, std::ostream& out, std::ostream& err);
 // took: 0 all verified, 5 acknowledged but not verified.
 int RunSet(const Options& options, std::ostream& out, std::ostream& err);
 
+// The rows of a plan file, each as set would change it, with a result file
+// beside the plan: every row gets a result, whatever ends the run.
+int RunPlan(const Options& options, std::ostream& out, std::ostream& err);
+
 } // namespace cli

@@ -10,12 +10,13 @@ std::string HelpText()
   quorvane-cli frame --meter TYPE --command COMMAND --address N [value options]
   quorvane-cli reply --meter TYPE --command COMMAND --address N [value options] --bytes HEX
   quorvane-cli run --port PORT [line options] --meter TYPE --command COMMAND --address N
-                   [value options] [--repeat N] [--json] [--trace] [--no-history]
+                   [value options] [--repeat N [--history]] [--json] [--trace] [--no-history]
   quorvane-cli scan --port PORT [--baud LIST] [--parity LIST] [--stop-bits LIST]
                     [--addresses RANGE] [--timeout MS] [--echo] [--first] [--json]
   quorvane-cli set --port PORT [line options] --meter TYPE --address N [--new-address M]
-                   [--new-baud B] [--new-parity P --new-stop-bits S] [--trace] [--no-history]
-  quorvane-cli set --port PORT [line options] --plan FILE.csv
+                   [--new-baud B] [--new-parity P --new-stop-bits S] [--force] [--json]
+                   [--trace] [--no-history]
+  quorvane-cli set --port PORT [line options] --plan FILE.csv [--force]
   quorvane-cli --help
 
 frame   prints the Modbus RTU request frame the tool sends for the operation:
@@ -30,27 +31,39 @@ run     carries the operation out on the line: the same checks and frame as the
         a pseudo-terminal or a gateway), else at the time-out. Prints the detail text
         of the History.log entry, "rejected: WHY" ("bad CRC", "wrong address 2",
         "exception 02 (Illegal Data Address)") or "timeout", and appends the
-        window's History.log line to the window's History.log.
+        window's History.log line to the window's History.log. After a
+        time-out nothing is sent until the line has been quiet for --settle MS
+        (the time-out unless given); what came late is thrown away and said.
+        A reply that begins with the request itself is no answer: without
+        --echo it is reported as "the line echoes the request; try --echo".
 scan    finds the meters on the line: every address at every setting, most
         common settings first; a device is found when any whole frame with a
         right CRC comes back from the probed address, an exception included.
         Each found device is asked which energy read it answers and listed with
         the meter types it can be; an address is listed once, at the first
-        settings it answers.
+        settings it answers. An address where only bytes without a valid frame
+        came (after a second probe with twice the time-out) is listed as such.
+        Through a gateway the addresses are swept once, without settings.
 set     changes a meter's address, baud rate or parity through the catalogue's
         commands (address first, then baud rate, then parity) and checks each
         change: after an address change the meter must answer at the new
         address and no longer at the old one; after a baud rate or parity
         change the tool switches its own line and the meter must answer there.
-        --plan runs the rows of a CSV file with the columns
-        address,meter,new_address,new_baud,new_parity,new_stop_bits (empty:
-        unchanged; a first line "address,..." is a header) one at a time, each
-        from the given line settings, and writes FILE-result.csv beside it.
+        Every value is checked before the first write, and a new address
+        where something answers is refused unless --force.
+        --plan runs the rows of a CSV file (RFC 4180: quoted fields, CRLF or
+        LF) whose first line names the columns
+        address,meter,new_address,new_baud,new_parity,new_stop_bits in any
+        letter case (empty: unchanged; other columns are kept) one at a time,
+        each from the given line settings, and writes FILE-result.csv beside
+        it (FILE-result-N.csv when that exists): the plan's columns, outcome
+        and detail, one row for every plan row. A plan whose rows would leave
+        two meters at one address is refused before anything is sent.
 
 Options (OPTION VALUE or OPTION=VALUE):
   --meter TYPE         meter type, exactly as the meter type list shows it
   --command COMMAND    command, exactly as that type's command list shows it
-  --address N          slave address of the request, 0..255 (set: 1..247)
+  --address N          slave address of the request, 0..247 (set: 1..247)
   --value V            what the parameter dialog returns first: the new address
                        ("Modify Meter Address"), the baud rate ("Modify Baud Rate"),
                        the parity NONE/ODD/EVEN ("Modify Parity"), CT1 ("Set CT")
@@ -84,17 +97,24 @@ Line options (run, scan, set):
                        the line; 1000 (scan: 50, a meter's turnaround)
   --echo               the adapter echoes what it sends (2-wire RS-485): the
                        request coming back first is skipped
+  --settle MS          after a time-out, how long the line must be quiet before
+                       the next request; the time-out unless given (scan: 0,
+                       since each reply names its address)
 run: --repeat N polls N times, one line each; --json prints one JSON object per
 operation (meter, command, address, outcome success/rejected/exception/timeout,
 detail, request, reply, elapsed_ms, energy_kwh for reads); --trace prints each
 frame with its time since the start and the gap since the previous frame;
---no-history writes nothing to History.log.
+--no-history writes nothing to History.log; with --repeat, reads are logged
+only with --history. A log that has reached 1.5 MB is first kept as
+History.log.1 (said on standard error).
 scan: --addresses RANGE, e.g. 1-247 (the default) or 1,5,10-20; --first stops at
 the first device found; --json prints an array of objects (address, baud,
 parity, stop_bits, answered read/exception, meter_types, energy_kwh). A
 progress line goes to standard error when it is a terminal.
 set: --new-address M, --new-baud B, --new-parity none/even/odd with
---new-stop-bits 1/2; every write appends its History.log line.
+--new-stop-bits 1/2; every write appends its History.log line; --json prints
+one object per step (meter, command, value, outcome, acknowledged, problem,
+answers_at).
 
 Exit status:
   0  frame printed, reply accepted, operation succeeded (every poll), a meter
@@ -105,6 +125,8 @@ Exit status:
   3  no reply (run, set), or no meter answered (scan)
   4  the port cannot be opened or written (its reason on standard error)
   5  set: a change was acknowledged but could not be verified
+  130 stopped by Ctrl+C or SIGTERM (141: the reader of the output went away);
+     the port is closed and what was found or done so far is printed
 
 Meter types and their commands:
 )HELP";

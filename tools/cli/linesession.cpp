@@ -6,8 +6,12 @@
 #include "engine/requestframe.h"
 #include "engine/resulttexts.h"
 #include "history/historylog.h"
-#include "serial/portdiscovery.h"
 #include "serial/anyline.h"
+#include "serial/devicecheck.h"
+#include "serial/portdiscovery.h"
+#include "serial/tcpline.h"
+
+#include "interrupt.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -16,6 +20,8 @@
 #include <QStandardPaths>
 
 #include <charconv>
+#include <csignal>
+#include <cstdio>
 #include <ostream>
 
 namespace cli {
@@ -24,8 +30,16 @@ LineSession::LineSession(std::unique_ptr<serial::SerialLine> line, const LineOpt
     : m_line(std::move(line))
     , m_exchanger(*m_line)
     , m_options(options)
+    , m_gateway(serial::isGatewayName(QString::fromStdString(options.port)))
+    , m_settle(options.settleMs.value_or(options.timeoutMs))
 {
     m_exchanger.setLineSettings(options.settings);
+    // Ctrl+C, SIGTERM, SIGPIPE: what runs is given up, nothing more is sent,
+    // and the port is closed as on any other end.
+    if (auto *interruption = Interruption::instance())
+        QObject::connect(interruption, &Interruption::requested, m_line.get(), [this] { m_exchanger.abort(); });
+    if (Interruption::caught())
+        m_exchanger.abort();
 }
 
 LineSession::~LineSession()
@@ -36,7 +50,12 @@ LineSession::~LineSession()
 std::unique_ptr<LineSession> LineSession::Open(const LineOptions &options, std::string &reason)
 {
     // A serial device, or a gateway named rtu-tcp://HOST:PORT or modbus-tcp://HOST:PORT.
-    auto line = serial::makeLine(QString::fromStdString(options.port));
+    const QString name = QString::fromStdString(options.port);
+    if (const QString notSerial = serial::notASerialDevice(name); !notSerial.isEmpty()) {
+        reason = "cannot open " + options.port + ": " + notSerial.toStdString();
+        return nullptr;
+    }
+    auto line = serial::makeLine(name);
     if (line->applySettings(options.settings) != serial::PortError::None) {
         reason = options.port + ": the port cannot take " + engine::ShortText(options.settings);
         return nullptr;
@@ -61,7 +80,22 @@ bool LineSession::setSettings(const engine::LineSettings &settings, std::string 
 
 serial::ExchangeResult LineSession::exchange(const std::vector<std::uint8_t> &request, std::chrono::milliseconds timeout)
 {
-    return m_exchanger.exchange(request, timeout, m_options.echo);
+    if (m_timedOut && m_settle.count() > 0) {
+        // A reply that comes after its time-out must not be taken for the
+        // answer to the next request.
+        const auto late = m_exchanger.settle(*m_timedOut, m_settle);
+        if (late.count > 0 && m_notes) {
+            char text[120];
+            std::snprintf(text, sizeof text, "late reply discarded: %zu byte%s, %.0f ms after the time-out\n", late.count,
+                          late.count == 1 ? "" : "s", std::chrono::duration<double, std::milli>(late.after).count());
+            *m_notes << text << std::flush;
+        }
+    }
+    m_timedOut.reset();
+    auto result = m_exchanger.exchange(request, timeout, m_options.echo);
+    if (result.end == serial::ExchangeResult::End::Timeout)
+        m_timedOut = result.ended;
+    return result;
 }
 
 Outcome Perform(LineSession &session, const std::string &meter, const std::string &command,
@@ -81,13 +115,25 @@ Outcome Perform(LineSession &session, const std::string &meter, const std::strin
                                                : "cannot write to " + session.port() + ": "
                                                      + serial::portErrorText(outcome.exchange.error).toStdString();
         return outcome;
-    case End::Timeout:
-        outcome.kind = Outcome::Kind::Timeout;
-        outcome.detail = "timeout";
+    case End::Aborted:
+        outcome.kind = Outcome::Kind::Interrupted;
+        outcome.detail = "interrupted";
         return outcome;
+    case End::Timeout:
     case End::Complete:
     case End::Silence:
         break;
+    }
+    // The request given back is never the meter's answer, whatever its CRC.
+    if (outcome.exchange.echoed) {
+        outcome.kind = Outcome::Kind::Rejected;
+        outcome.detail = EchoedRequest;
+        return outcome;
+    }
+    if (outcome.exchange.end == End::Timeout) {
+        outcome.kind = Outcome::Kind::Timeout;
+        outcome.detail = "timeout";
+        return outcome;
     }
     const auto check = engine::CheckReply(reply, static_cast<int>(reply.size()), state.RequestAddress, state.ReplyCode);
     if (check != engine::ReplyCheck::Accepted) {
@@ -115,6 +161,7 @@ const char *OutcomeWord(Outcome::Kind kind)
     case Outcome::Kind::Exception: return "exception";
     case Outcome::Kind::Timeout: return "timeout";
     case Outcome::Kind::PortFailed: return "port";
+    case Outcome::Kind::Interrupted: return "interrupted";
     }
     return "?";
 }
@@ -127,8 +174,14 @@ int ExitCodeOf(Outcome::Kind kind)
     case Outcome::Kind::Exception: return 1;
     case Outcome::Kind::Timeout: return 3;
     case Outcome::Kind::PortFailed: return 4;
+    case Outcome::Kind::Interrupted: return InterruptedExitCode();
     }
     return 1;
+}
+
+int InterruptedExitCode()
+{
+    return Interruption::caught() == SIGPIPE ? 128 + SIGPIPE : InterruptedStatus;
 }
 
 history::HistoryLog WindowHistoryLog()
@@ -146,13 +199,22 @@ void AppendHistory(history::HistoryLog &log, const std::string &meter, const std
                    const Outcome &outcome, std::ostream &err)
 {
     QString text;
+    const bool cutOffWrite = outcome.exchange.lost && catalogue::GetFrameKind(meter, command) != catalogue::FrameKindRead;
     switch (outcome.kind) {
     case Outcome::Kind::Success: text = history::SuccessOutcome + QString::fromStdString(outcome.detail); break;
     case Outcome::Kind::Rejected:
     case Outcome::Kind::Exception: text = history::DataErrorOutcome; break;
     case Outcome::Kind::Timeout: text = history::TimeoutOutcome; break;
-    case Outcome::Kind::PortFailed: return;
+    case Outcome::Kind::PortFailed:
+        if (!cutOffWrite)
+            return;
+        text = outcome.exchange.reply.empty() ? history::TimeoutOutcome : history::DataErrorOutcome;
+        break;
+    case Outcome::Kind::Interrupted: return;
     }
+    if (const auto kept = log.keepAsideIfFull())
+        err << "History.log reached " << history::NoteThreshold << " bytes and is kept as " << kept->toStdString()
+            << "; a new History.log begins\n";
     const auto result = log.append(QDateTime::currentDateTime(), QString::fromStdString(meter), QString::fromStdString(command), text);
     if (!result.written)
         err << "History.log cannot be written (" << result.error.toStdString() << "); this operation is not in the history\n";

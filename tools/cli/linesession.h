@@ -31,7 +31,17 @@ public:
     bool setSettings(const engine::LineSettings &settings, std::string &reason);
     const engine::LineSettings &settings() const { return m_exchanger.lineSettings(); }
     const std::string &port() const { return m_options.port; }
+    // A gateway: the line settings never reach the wire; its serial side has its own.
+    bool throughGateway() const { return m_gateway; }
+    bool echoExpected() const { return m_options.echo; }
 
+    // Where notes on the line go (late replies thrown away); none unless set.
+    void setNotes(std::ostream *notes) { m_notes = notes; }
+    // How long the line must be quiet after a time-out before the next request.
+    void setSettle(std::chrono::milliseconds quiet) { m_settle = quiet; }
+
+    // One request and its reply. After a time-out the line is first let
+    // settle; once the program is being stopped, nothing more is sent.
     serial::ExchangeResult exchange(const std::vector<std::uint8_t> &request, std::chrono::milliseconds timeout);
     serial::ExchangeResult exchange(const std::vector<std::uint8_t> &request)
     {
@@ -44,11 +54,15 @@ private:
     std::unique_ptr<serial::SerialLine> m_line;
     serial::Exchanger m_exchanger;
     LineOptions m_options;
+    bool m_gateway = false;
+    std::ostream *m_notes = nullptr;
+    std::chrono::milliseconds m_settle;
+    std::optional<serial::Clock::time_point> m_timedOut;
 };
 
 // One catalogue operation on the line, judged as the window judges it.
 struct Outcome {
-    enum class Kind { Success, Rejected, Exception, Timeout, PortFailed };
+    enum class Kind { Success, Rejected, Exception, Timeout, PortFailed, Interrupted };
     Kind kind = Kind::Timeout;
     std::string detail; // success: the History.log detail; otherwise why not
     std::vector<std::uint8_t> request;
@@ -61,17 +75,27 @@ struct Outcome {
 Outcome Perform(LineSession &session, const std::string &meter, const std::string &command,
                 const PreparedOperation &prepared, std::chrono::milliseconds timeout);
 
-// "success", "rejected", "exception", "timeout", "port".
+// What a reply that begins with the request itself is, on a line not said to echo.
+inline constexpr const char *EchoedRequest = "the line echoes the request; try --echo";
+
+// "success", "rejected", "exception", "timeout", "port", "interrupted".
 const char *OutcomeWord(Outcome::Kind kind);
 
-// 0 success, 1 rejected, 3 no reply, 4 the port failed.
+// 0 success, 1 rejected, 3 no reply, 4 the port failed, 130 interrupted.
 int ExitCodeOf(Outcome::Kind kind);
+
+// A program stopped by a signal: 130 for Ctrl+C and SIGTERM, 141 for a
+// reader that went away.
+int InterruptedExitCode();
 
 // The History.log of the window, beside its program or in the user's folder.
 history::HistoryLog WindowHistoryLog();
 
-// Appends the line the window writes for the operation's outcome; a port
-// failure writes none, as in the window. Says on err when it cannot.
+// Appends the line the window writes for the operation's outcome. A port
+// failure writes none, as in the window, except for a write whose reply was
+// cut off: that change may have happened, and is recorded as failed. A log
+// at the note threshold is first kept aside as History.log.1 (said on err).
+// Says on err when it cannot write.
 void AppendHistory(history::HistoryLog &log, const std::string &meter, const std::string &command,
                    const Outcome &outcome, std::ostream &err);
 

@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "interrupt.h"
 #include "options.h"
 
 #include <QCoreApplication>
@@ -37,6 +38,7 @@ int main(int argc, char* argv[])
     qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
+    const cli::Interruption interruption;
     switch (parsed.options->verb) {
     case cli::Verb::Run:
         return cli::RunOnLine(*parsed.options, std::cout, std::cerr);

@@ -19,7 +19,7 @@ using engine::StopBits;
 enum class Key {
     Meter, Command, Address, Value, Value2, TimeData, TariffData, Date, Time, Tariff, Bytes,
     Port, Baud, Parity, DataBits, StopBits, Timeout, Echo, Json, Repeat, Trace, NoHistory,
-    Addresses, First, NewAddress, NewBaud, NewParity, NewStopBits, Plan,
+    Addresses, First, NewAddress, NewBaud, NewParity, NewStopBits, Plan, History, Force, Settle,
 };
 
 constexpr unsigned bit(Verb v) { return 1u << static_cast<unsigned>(v); }
@@ -34,7 +34,7 @@ struct OptionName {
     bool flag = false; // takes no value
 };
 
-constexpr std::array<OptionName, 29> OptionNames{{
+constexpr std::array<OptionName, 32> OptionNames{{
     {"--meter", Key::Meter, Offline | bit(Verb::Run) | bit(Verb::Set)},
     {"--command", Key::Command, Offline | bit(Verb::Run)},
     {"--address", Key::Address, Offline | bit(Verb::Run) | bit(Verb::Set)},
@@ -64,6 +64,9 @@ constexpr std::array<OptionName, 29> OptionNames{{
     {"--new-parity", Key::NewParity, bit(Verb::Set)},
     {"--new-stop-bits", Key::NewStopBits, bit(Verb::Set)},
     {"--plan", Key::Plan, bit(Verb::Set)},
+    {"--history", Key::History, bit(Verb::Run), true},
+    {"--force", Key::Force, bit(Verb::Set), true},
+    {"--settle", Key::Settle, OnLine},
 }};
 
 constexpr std::array<std::pair<std::string_view, Verb>, 5> VerbNames{{
@@ -199,12 +202,13 @@ std::string store(Options& o, SweepLists& sweep, Key key, std::string_view name,
     case Key::Meter: o.meter = value; return {};
     case Key::Command: o.command = value; return {};
     case Key::Address:
-        if (const auto a = number(value, 0, o.verb == Verb::Set ? 247 : 255)) {
+        // The window's address rule, for every action: 0 (broadcast) to 247.
+        if (const auto a = number(value, 0, 247)) {
             o.address = static_cast<std::uint8_t>(*a);
             return {};
         }
         return o.verb == Verb::Set ? "--address must be a number 1..247, not " + quoted(value)
-                                   : "--address must be a number 0..255, not " + quoted(value);
+                                   : "--address must be a number 0..247, not " + quoted(value);
     case Key::Value: o.value1 = std::string(value); return {};
     case Key::Value2: o.value2 = std::string(value); return {};
     case Key::TimeData:
@@ -274,11 +278,17 @@ std::string store(Options& o, SweepLists& sweep, Key key, std::string_view name,
         }
         return bad("milliseconds, 1..60000");
     case Key::Repeat:
-        if (const auto n = number(value, 1, 100'000'000)) {
+        if (const auto n = number(value, 1, MaxRepeat)) {
             o.repeat = *n;
             return {};
         }
-        return bad("a count of 1 or more");
+        return bad("a count of 1.." + std::to_string(MaxRepeat));
+    case Key::Settle:
+        if (const auto ms = number(value, 0, 60000)) {
+            o.line.settleMs = *ms;
+            return {};
+        }
+        return bad("milliseconds, 0..60000");
     case Key::Addresses:
         if (const auto list = ParseAddressList(value)) {
             o.addresses = *list;
@@ -286,11 +296,11 @@ std::string store(Options& o, SweepLists& sweep, Key key, std::string_view name,
         }
         return bad("addresses 1..247 such as 1-247 or 1,5,10-20");
     case Key::NewAddress:
-        if (const auto a = number(value, 0, 255)) {
+        if (const auto a = number(value, 1, 247)) {
             o.newAddress = static_cast<std::uint8_t>(*a);
             return {};
         }
-        return bad("an address");
+        return bad("an address 1..247");
     case Key::NewBaud:
         if (const auto baud = number(value, 1, 10'000'000)) {
             o.newBaud = *baud;
@@ -315,6 +325,8 @@ std::string store(Options& o, SweepLists& sweep, Key key, std::string_view name,
     case Key::Json: o.json = true; return {};
     case Key::Trace: o.trace = true; return {};
     case Key::NoHistory: o.noHistory = true; return {};
+    case Key::History: o.history = true; return {};
+    case Key::Force: o.force = true; return {};
     case Key::First: o.first = true; return {};
     }
     return {};
@@ -471,6 +483,8 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
 
     if (o.verb != Verb::Frame && o.verb != Verb::Reply && o.line.port.empty())
         return usage("missing --port");
+    if (o.history && o.noHistory)
+        return usage("give either --history or --no-history, not both");
     std::string problem;
     switch (o.verb) {
     case Verb::Frame:

@@ -21,6 +21,10 @@ struct LineOptions {
     std::string port;
     engine::LineSettings settings; // 9600, none, 8, 1 unless given
     int timeoutMs = 1000;
+    // After a time-out, how long the line must be quiet before the next
+    // request, so that a late reply is not taken for its answer; the
+    // time-out unless given.
+    std::optional<int> settleMs;
     bool echo = false; // a 2-wire adapter echoes what it sends
 };
 
@@ -54,6 +58,7 @@ struct Options {
     int repeat = 1;
     bool trace = false;
     bool noHistory = false;
+    bool history = false; // every poll of --repeat in History.log too
     // scan
     std::vector<Framing> framings; // in the order they are tried
     std::vector<std::uint8_t> addresses;
@@ -64,7 +69,10 @@ struct Options {
     std::optional<engine::Parity> newParity;
     std::optional<engine::StopBits> newStopBits;
     std::optional<std::string> plan;
+    bool force = false; // write a new address even where something answers
 };
+
+inline constexpr int MaxRepeat = 100'000'000;
 
 // Either the options or the one-line reason they are unusable.
 struct ParsedArguments {

@@ -17,6 +17,10 @@ std::string JsonString(std::string_view text);
 // "12.3": milliseconds to 0.1 ms.
 std::string Millis(serial::Clock::duration d);
 
+// Says on err what came besides the reply: bytes after it, and bytes past
+// the longest Modbus frame that were thrown away.
+void NoteExtraBytes(const serial::ExchangeResult &result, std::ostream &err);
+
 // The frames of one exchange, each with its time since `start` and the gap
 // since the previous frame: "   9.6 ms   +9.6 ms  REV    : 01 04 04 ...".
 class Tracer

@@ -14,6 +14,9 @@ namespace {
 
 using catalogue::command::ReadEnergy;
 
+// How many more times a read whose reply came garbled is asked.
+constexpr int IdentifyAttempts = 2;
+
 std::vector<std::uint8_t> readFrame(std::string_view requestCode, std::uint8_t address)
 {
     return engine::BuildRequestFrame(catalogue::FrameKindRead, ReadEnergy, requestCode, address, 0, {}, {});
@@ -26,14 +29,36 @@ std::vector<std::uint8_t> ProbeFrame(std::uint8_t address)
     return readFrame(catalogue::Find_Code("Tarvik CT", ReadEnergy)->request, address);
 }
 
-bool AnswerFrom(const serial::ExchangeResult &result, std::uint8_t address)
+Heard Classify(const serial::ExchangeResult &result, std::uint8_t address)
 {
     using End = serial::ExchangeResult::End;
     const auto &reply = result.reply;
-    if ((result.end != End::Complete && result.end != End::Silence) || reply.size() < 4 || reply[0] != address)
-        return false;
-    const auto crc = codec::ComputeCrc16(reply, static_cast<int>(reply.size()) - 2);
-    return reply[reply.size() - 2] == (crc & 0xFF) && reply[reply.size() - 1] == ((crc >> 8) & 0xFF);
+    switch (result.end) {
+    case End::PortFailed: return Heard::PortFailed;
+    case End::Aborted: return Heard::Interrupted;
+    case End::Timeout:
+        if (reply.empty())
+            return Heard::Nothing;
+        break;
+    case End::Complete:
+    case End::Silence: break;
+    }
+    if (result.echoed)
+        return Heard::Echo;
+    const bool whole = reply.size() >= 4 && codec::CrcRight(reply);
+    if (!whole)
+        return Heard::Garbled;
+    if (reply[0] != address)
+        return Heard::OtherAddress;
+    // Exception 0A or 0B comes from a gateway that found no device there.
+    if (reply.size() == 5 && (reply[1] & 0x80) && (reply[2] == 0x0A || reply[2] == 0x0B))
+        return Heard::Nothing;
+    return Heard::Answer;
+}
+
+bool AnswerFrom(const serial::ExchangeResult &result, std::uint8_t address)
+{
+    return Classify(result, address) == Heard::Answer;
 }
 
 Identity Identify(LineSession &session, std::uint8_t address, const serial::ExchangeResult &probeReply)
@@ -60,10 +85,25 @@ Identity Identify(LineSession &session, std::uint8_t address, const serial::Exch
         if (identity.answersRead)
             break;
         const auto frame = readFrame(code, address);
-        const auto result = frame == probe ? probeReply : session.exchange(frame);
         const auto &first = typesByRead[code].front();
         const std::string replyCode(catalogue::Find_Code(first, ReadEnergy)->reply);
-        if (!engine::ValidateReply(result.reply, static_cast<int>(result.reply.size()), address, replyCode))
+        const auto judged = [&](const serial::ExchangeResult &result) {
+            return engine::ValidateReply(result.reply, static_cast<int>(result.reply.size()), address, replyCode);
+        };
+        // A reply cut by noise says nothing of what the device is: it is asked
+        // again, and only a whole exception frame counts as "no such read".
+        auto result = frame == probe ? probeReply : session.exchange(frame);
+        for (int attempt = 0; attempt < IdentifyAttempts && !judged(result) && Classify(result, address) != Heard::Answer;
+             ++attempt) {
+            if (result.end == serial::ExchangeResult::End::Aborted || result.end == serial::ExchangeResult::End::PortFailed)
+                break;
+            result = session.exchange(frame);
+        }
+        if (result.end == serial::ExchangeResult::End::Aborted) {
+            identity.interrupted = true;
+            return identity;
+        }
+        if (!judged(result))
             continue;
         identity.answersRead = true;
         for (const auto &meter : typesByRead[code])

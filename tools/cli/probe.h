@@ -14,6 +14,21 @@ namespace cli {
 // exception, which counts as an answer too.
 std::vector<std::uint8_t> ProbeFrame(std::uint8_t address);
 
+// What came back for a probe of one address.
+enum class Heard {
+    Nothing,      // silence until the time-out
+    Answer,       // one whole frame from that address with a right CRC
+    Garbled,      // bytes, but no valid frame from that address
+    Echo,         // the request itself, given back by the line
+    OtherAddress, // a whole frame from another address: a late reply
+    PortFailed,
+    Interrupted,
+};
+
+// A gateway's own exception (path unavailable, target failed to respond) is
+// no device at the probed address, and neither is the request given back.
+Heard Classify(const serial::ExchangeResult &result, std::uint8_t address);
+
 // Whatever came back is one whole frame from that address with a right CRC.
 bool AnswerFrom(const serial::ExchangeResult &result, std::uint8_t address);
 
@@ -21,6 +36,7 @@ bool AnswerFrom(const serial::ExchangeResult &result, std::uint8_t address);
 // with the energy each would read.
 struct Identity {
     bool answersRead = false;                              // a read with data, not only exceptions
+    bool interrupted = false;                              // stopped before it was known
     std::vector<std::pair<std::string, std::string>> types; // meter type, its energy text (empty: no read)
 };
 

@@ -3,6 +3,7 @@
 #include "operation.h"
 #include "output.h"
 
+#include "catalogue/catalogue.h"
 #include "codec/hexcode.h"
 #include "history/historylog.h"
 
@@ -49,13 +50,22 @@ int RunOnLine(const Options &options, std::ostream &out, std::ostream &err)
         err << reason << "\n";
         return 4;
     }
+    session->setNotes(&err);
     auto history = WindowHistoryLog();
+    // A poll of many reads would flood the log the window deletes past 2 MB:
+    // its reads are logged only when asked. A write always is.
+    const bool isWrite = catalogue::GetFrameKind(options.meter, options.command) != catalogue::FrameKindRead;
+    const bool logThis = !options.noHistory && (options.repeat == 1 || options.history || isWrite);
     Tracer tracer(out);
     int status = 0;
     for (int i = 0; i < options.repeat; ++i) {
         const auto outcome = Perform(*session, options.meter, options.command, *preparation.prepared,
                                      std::chrono::milliseconds(options.line.timeoutMs));
-        if (!options.noHistory)
+        if (outcome.kind == Outcome::Kind::Interrupted) {
+            err << "interrupted after " << i << " of " << options.repeat << " operations\n";
+            return ExitCodeOf(outcome.kind);
+        }
+        if (logThis)
             AppendHistory(history, options.meter, options.command, outcome, err);
         if (options.trace)
             tracer.exchange(outcome.request, outcome.exchange);
@@ -69,9 +79,11 @@ int RunOnLine(const Options &options, std::ostream &out, std::ostream &err)
             out << "timeout\n";
         else
             out << "rejected: " << outcome.detail << "\n";
-        if (outcome.exchange.trailing > 0)
-            err << "note: " << outcome.exchange.trailing << " more bytes followed the reply\n";
         out.flush();
+        NoteExtraBytes(outcome.exchange, err);
+        // The reader of the output went away (SIGPIPE): nobody is told any more.
+        if (!out)
+            return InterruptedExitCode();
         if (outcome.kind != Outcome::Kind::Success)
             status = ExitCodeOf(outcome.kind);
         if (outcome.kind == Outcome::Kind::PortFailed)

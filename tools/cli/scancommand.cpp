@@ -5,6 +5,7 @@
 
 #include "engine/replyend.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -15,6 +16,8 @@ namespace {
 struct Found {
     std::uint8_t address;
     Framing framing;
+    bool throughGateway; // the settings are the gateway's business, not known here
+    bool garbled;        // bytes came, but never a valid frame
     bool answersRead;
     std::vector<std::pair<std::string, std::string>> types;
 };
@@ -50,8 +53,11 @@ std::string typesText(const Found &found)
 
 std::string lineOf(const Found &f, const engine::LineSettings &s)
 {
-    return "address " + std::to_string(f.address) + " at " + engine::ShortText(s) + ": answered "
-           + (f.answersRead ? "a read" : "with exceptions only") + "; can be " + typesText(f);
+    const std::string where = "address " + std::to_string(f.address)
+                              + (f.throughGateway ? std::string(" through the gateway") : " at " + engine::ShortText(s));
+    if (f.garbled)
+        return where + ": bytes without a valid frame";
+    return where + ": answered " + (f.answersRead ? "a read" : "with exceptions only") + "; can be " + typesText(f);
 }
 
 std::string jsonOf(const Found &f)
@@ -62,12 +68,45 @@ std::string jsonOf(const Found &f)
         if (!energy.empty())
             energies += (energies.empty() ? "" : ", ") + JsonString(type) + ": " + energy;
     }
-    return "{\"address\": " + std::to_string(f.address) + ", \"baud\": " + std::to_string(f.framing.baud)
-           + ", \"parity\": " + JsonString(engine::ParityWord(f.framing.parity)) + ", \"stop_bits\": "
-           + std::string(engine::StopBitsText(f.framing.stopBits)) + ", \"answered\": "
-           + JsonString(f.answersRead ? "read" : "exception") + ", \"meter_types\": [" + types
-           + "], \"energy_kwh\": {" + energies + "}}";
+    std::string json = "{\"address\": " + std::to_string(f.address);
+    if (!f.throughGateway)
+        json += ", \"baud\": " + std::to_string(f.framing.baud) + ", \"parity\": "
+                + JsonString(engine::ParityWord(f.framing.parity)) + ", \"stop_bits\": "
+                + std::string(engine::StopBitsText(f.framing.stopBits));
+    return json + ", \"answered\": " + JsonString(f.garbled ? "garbled" : f.answersRead ? "read" : "exception")
+           + ", \"meter_types\": [" + types + "], \"energy_kwh\": {" + energies + "}}";
 }
+
+// The progress line on a terminal, cleared before anything else is printed
+// so that no line lands inside it.
+class Progress
+{
+public:
+    explicit Progress(std::ostream &err)
+        : m_err(err)
+        , m_on(::isatty(STDERR_FILENO) == 1)
+    {
+    }
+    ~Progress() { clear(); }
+    void show(const std::string &text)
+    {
+        if (!m_on)
+            return;
+        m_err << "\r" << text << "   " << std::flush;
+        m_shown = true;
+    }
+    void clear()
+    {
+        if (m_shown)
+            m_err << "\r" << std::string(100, ' ') << "\r" << std::flush;
+        m_shown = false;
+    }
+
+private:
+    std::ostream &m_err;
+    bool m_on;
+    bool m_shown = false;
+};
 
 } // namespace
 
@@ -81,16 +120,37 @@ int RunScan(const Options &options, std::ostream &out, std::ostream &err)
         err << reason << "\n";
         return 4;
     }
-    const bool progress = ::isatty(STDERR_FILENO) == 1;
+    // Each reply names its address, so a late one is told apart without
+    // waiting for the line to settle after every silent address.
+    session->setSettle(std::chrono::milliseconds(options.line.settleMs.value_or(0)));
+    session->setNotes(&err);
+    Progress progress(err);
+    // Through a gateway the settings never reach the meters' line: one pass.
+    const bool gateway = session->throughGateway();
+    std::vector<Framing> framings = options.framings;
+    if (gateway) {
+        framings.resize(1);
+        err << "note: through a gateway the line settings are the gateway's; the addresses are swept once\n";
+    }
     const auto timeout = std::chrono::milliseconds(options.line.timeoutMs);
     std::vector<Found> found;
     std::vector<std::uint8_t> answered; // each address is listed once, at the first settings it answers
-    const std::size_t total = options.framings.size() * options.addresses.size();
+    std::vector<std::uint8_t> garbled;  // and once more at most, where only garbled bytes came
+    const std::size_t total = framings.size() * options.addresses.size();
     std::size_t done = 0;
-    bool stop = false;
-    for (const auto &framing : options.framings) {
+    bool echoNoted = false;
+    int status = 0;
+    const auto report = [&](const Found &f, const engine::LineSettings &settings) {
+        found.push_back(f);
+        if (!options.json) {
+            progress.clear();
+            out << lineOf(f, settings) << "\n" << std::flush;
+        }
+    };
+    for (const auto &framing : framings) {
         const auto settings = settingsOf(options.line, framing);
         if (!session->setSettings(settings, reason)) {
+            progress.clear();
             err << reason << "\n";
             done += options.addresses.size();
             continue;
@@ -99,49 +159,83 @@ int RunScan(const Options &options, std::ostream &out, std::ostream &err)
                                              engine::LineTime(settings, ProbeFrame(1).size()));
         for (const auto address : options.addresses) {
             ++done;
-            if (progress) {
+            {
                 const auto left = std::chrono::duration<double>(probeCost * static_cast<long>(total - done)).count();
                 char text[160];
-                std::snprintf(text, sizeof text, "\r%s: address %d, %zu of %zu probes, %zu found, about %.0f s left   ",
-                              engine::ShortText(settings).c_str(), address, done, total, found.size(), left);
-                err << text << std::flush;
+                std::snprintf(text, sizeof text, "%s: address %d, %zu of %zu probes, %zu found, about %.0f s left",
+                              gateway ? "gateway" : engine::ShortText(settings).c_str(), address, done, total,
+                              found.size(), left);
+                progress.show(text);
             }
             if (std::find(answered.begin(), answered.end(), address) != answered.end())
                 continue;
-            const auto reply = session->exchange(ProbeFrame(address), timeout);
-            if (reply.end == serial::ExchangeResult::End::PortFailed) {
-                err << (progress ? "\n" : "") << "cannot write to " << options.line.port << "\n";
-                return 4;
+            auto reply = session->exchange(ProbeFrame(address), timeout);
+            Heard heard = Classify(reply, address);
+            // Bytes cut by noise are asked for once more, with twice the time.
+            if (heard == Heard::Garbled) {
+                reply = session->exchange(ProbeFrame(address), timeout * 2);
+                heard = Classify(reply, address);
             }
-            if (!AnswerFrom(reply, address))
+            if (heard == Heard::PortFailed) {
+                status = 4;
+                break;
+            }
+            if (heard == Heard::Interrupted) {
+                status = InterruptedExitCode();
+                break;
+            }
+            if (heard == Heard::Echo && !echoNoted) {
+                echoNoted = true;
+                progress.clear();
+                err << "note: " << EchoedRequest << "\n";
+            }
+            if (heard == Heard::OtherAddress) {
+                progress.clear();
+                err << "note: a late reply from address " << int(reply.reply[0]) << " came while address "
+                    << int(address) << " was probed, and was discarded (a longer --timeout may find it)\n";
+            }
+            if (heard == Heard::Garbled) {
+                if (std::find(garbled.begin(), garbled.end(), address) == garbled.end()) {
+                    garbled.push_back(address);
+                    report({address, framing, gateway, true, false, {}}, settings);
+                }
+                continue;
+            }
+            if (heard != Heard::Answer)
                 continue;
             answered.push_back(address);
             const auto identity = Identify(*session, address, reply);
-            found.push_back({address, framing, identity.answersRead, identity.types});
-            if (!options.json) {
-                if (progress)
-                    err << "\r" << std::string(100, ' ') << "\r" << std::flush;
-                out << lineOf(found.back(), settings) << "\n" << std::flush;
-            }
-            if (options.first) {
-                stop = true;
+            if (identity.interrupted) {
+                status = InterruptedExitCode();
                 break;
             }
+            report({address, framing, gateway, false, identity.answersRead, identity.types}, settings);
+            if (options.first)
+                break;
         }
-        if (stop)
+        if (status != 0 || (options.first && !answered.empty()))
             break;
     }
-    if (progress)
-        err << "\r" << std::string(100, ' ') << "\r" << std::flush;
+    progress.clear();
+    // What was found is printed whatever ended the sweep.
     if (options.json) {
         out << "[";
         for (std::size_t i = 0; i < found.size(); ++i)
             out << (i ? ",\n " : "") << jsonOf(found[i]);
         out << "]\n";
     }
-    if (found.empty() && !options.json)
+    if (found.empty() && !options.json && status == 0)
         out << "no meter answered\n";
-    return found.empty() ? 3 : 0;
+    out.flush();
+    if (status == 4)
+        err << "cannot go on: " << options.line.port << " failed or went away\n";
+    else if (status != 0)
+        err << "interrupted after " << done << " of " << total << " probes\n";
+    if (status != 0)
+        return status;
+    if (!out)
+        return InterruptedExitCode();
+    return answered.empty() ? 3 : 0;
 }
 
 } // namespace cli

@@ -1,0 +1,313 @@
+#include "changerun.h"
+
+#include "operation.h"
+
+#include "catalogue/catalogue.h"
+#include "history/historylog.h"
+
+#include <cctype>
+#include <functional>
+
+namespace cli {
+
+namespace {
+
+using namespace catalogue::command;
+
+std::string upper(std::string_view word)
+{
+    std::string text(word);
+    for (auto &c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+Options operationOf(const Options &options, const std::string &meter, std::string_view command, std::uint8_t address,
+                    const std::string &value1, const std::optional<std::string> &value2)
+{
+    Options op = options;
+    op.meter = meter;
+    op.command = std::string(command);
+    op.address = address;
+    op.value1 = value1;
+    op.value2 = value2;
+    return op;
+}
+
+Verdict verdictOf(Heard heard)
+{
+    return heard == Heard::PortFailed ? Verdict::PortFailed : heard == Heard::Interrupted ? Verdict::Interrupted
+                                                                                          : Verdict::Unverified;
+}
+
+} // namespace
+
+int ExitCodeOf(Verdict v)
+{
+    switch (v) {
+    case Verdict::Verified: return 0;
+    case Verdict::Refused:
+    case Verdict::Rejected: return 1;
+    case Verdict::NoReply: return 3;
+    case Verdict::Unverified: return 5;
+    case Verdict::PortFailed:
+    case Verdict::NotRun: return 4;
+    case Verdict::Interrupted: return InterruptedExitCode();
+    }
+    return 1;
+}
+
+const char *VerdictWord(Verdict v)
+{
+    switch (v) {
+    case Verdict::Verified: return "verified";
+    case Verdict::Refused: return "refused";
+    case Verdict::Rejected: return "rejected";
+    case Verdict::NoReply: return "timeout";
+    case Verdict::Unverified: return "unverified";
+    case Verdict::PortFailed: return "port";
+    case Verdict::Interrupted: return "interrupted";
+    case Verdict::NotRun: return "not run";
+    }
+    return "?";
+}
+
+std::string StepsText(const RowResult &row)
+{
+    if (row.steps.empty())
+        return row.detail;
+    std::string text;
+    for (const auto &step : row.steps)
+        text += (text.empty() ? "" : "; ") + step.command + " to " + step.value + ": " + VerdictWord(step.verdict)
+                + (step.problem.empty() ? "" : " (" + step.problem + ")");
+    return text;
+}
+
+// One write of a change: the catalogue command, its values, and how its effect is checked.
+struct ChangeRun::Step {
+    std::string_view command;
+    std::string value1;
+    std::optional<std::string> value2;
+    std::function<std::string(Verdict &)> verify; // why it is not verified, empty when it is
+};
+
+std::string CheckChange(const Options &options, const Change &change)
+{
+    const auto refused = [&](std::string_view command, const std::string &v1, const std::optional<std::string> &v2) {
+        const auto preparation = PrepareOperation(operationOf(options, change.meter, command, change.address, v1, v2));
+        return preparation.prepared ? std::string() : std::string(command) + " to " + v1 + ": " + preparation.refusal;
+    };
+    std::string problem;
+    if (change.newAddress)
+        problem = refused(ModifyMeterAddress, std::to_string(*change.newAddress), {});
+    if (problem.empty() && change.newBaud)
+        problem = refused(ModifyBaudRate, std::to_string(*change.newBaud), {});
+    if (problem.empty() && change.newParity)
+        problem = refused(ModifyParity, upper(engine::ParityWord(*change.newParity)),
+                          std::string(engine::StopBitsText(*change.newStopBits)));
+    return problem;
+}
+
+ChangeRun::ChangeRun(LineSession &session, const Options &options, history::HistoryLog &history, std::ostream &out,
+                     std::ostream &err)
+    : m_session(session), m_options(options), m_history(history), m_out(out), m_err(err), m_tracer(out)
+{
+}
+
+RowResult ChangeRun::run(const Change &change)
+{
+    m_meter = change.meter;
+    m_address = change.address;
+    m_settings = m_options.line.settings;
+    RowResult row;
+    // Nothing is written unless every value of the row is one the meter takes.
+    if (const auto refusal = CheckChange(m_options, change); !refusal.empty()) {
+        m_err << "refused: " << refusal << "\n";
+        return {Verdict::Refused, refusal, {}};
+    }
+    std::string reason;
+    if (!m_session.setSettings(m_settings, reason)) {
+        m_err << reason << "\n";
+        return {Verdict::PortFailed, reason, {}};
+    }
+    if (change.newAddress && *change.newAddress != change.address && !m_options.force) {
+        // Two meters on one address could never be told apart again.
+        const Heard there = answersAt(*change.newAddress, 1);
+        if (there == Heard::PortFailed || there == Heard::Interrupted)
+            return {verdictOf(there), there == Heard::PortFailed ? m_session.port() + " failed" : "interrupted", {}};
+        if (there == Heard::Answer || there == Heard::Garbled) {
+            const std::string inUse = "address " + std::to_string(*change.newAddress) + " is in use";
+            m_err << "refused: " << inUse << " (--force writes it all the same)\n";
+            return {Verdict::Refused, inUse, {}};
+        }
+    }
+    if (change.newAddress)
+        step({ModifyMeterAddress, std::to_string(*change.newAddress), {},
+              [&, from = change.address](Verdict &verdict) {
+                  m_address = *change.newAddress;
+                  return verifyAddress(from, verdict);
+              }},
+             row);
+    if (row.verdict == Verdict::Verified && change.newBaud)
+        step({ModifyBaudRate, std::to_string(*change.newBaud), {},
+              [&](Verdict &verdict) {
+                  m_settings.baud = *change.newBaud;
+                  return verifySettings(verdict);
+              }},
+             row);
+    if (row.verdict == Verdict::Verified && change.newParity)
+        step({ModifyParity, upper(engine::ParityWord(*change.newParity)),
+              std::string(engine::StopBitsText(*change.newStopBits)),
+              [&](Verdict &verdict) {
+                  m_settings.parity = *change.newParity;
+                  m_settings.stopBits = *change.newStopBits;
+                  return verifySettings(verdict);
+              }},
+             row);
+    return row;
+}
+
+RowResult ChangeRun::step(const Step &s, RowResult &row)
+{
+    const Options op = operationOf(m_options, m_meter, s.command, m_address, s.value1, s.value2);
+    const std::string value = s.value1 + (s.value2 ? "/" + *s.value2 : std::string());
+    const std::string what = op.command + " at " + std::to_string(m_address) + " to " + value;
+    const auto preparation = PrepareOperation(op);
+    StepResult result{op.command, value, Verdict::Verified, {}, {}};
+    const auto done = [&](Verdict verdict, std::string problem) {
+        result.verdict = verdict;
+        result.problem = std::move(problem);
+        print(result, what);
+        row.steps.push_back(result);
+        row.verdict = verdict;
+        row.detail = result.problem.empty() ? result.acknowledged : result.problem;
+        return row;
+    };
+    const auto outcome = Perform(m_session, m_meter, op.command, *preparation.prepared,
+                                 std::chrono::milliseconds(m_options.line.timeoutMs));
+    if (!m_options.noHistory)
+        AppendHistory(m_history, m_meter, op.command, outcome, m_err);
+    if (m_options.trace)
+        m_tracer.exchange(outcome.request, outcome.exchange);
+    switch (outcome.kind) {
+    case Outcome::Kind::Success: break;
+    case Outcome::Kind::PortFailed: return done(Verdict::PortFailed, outcome.detail);
+    case Outcome::Kind::Interrupted: return done(Verdict::Interrupted, "interrupted");
+    case Outcome::Kind::Timeout: return done(Verdict::NoReply, "no reply to " + op.command);
+    case Outcome::Kind::Rejected:
+    case Outcome::Kind::Exception: return done(Verdict::Rejected, outcome.detail);
+    }
+    result.acknowledged = outcome.detail;
+    m_answersAt.clear();
+    Verdict verdict = Verdict::Verified;
+    const std::string problem = s.verify(verdict);
+    return done(problem.empty() ? Verdict::Verified : verdict, problem);
+}
+
+void ChangeRun::print(const StepResult &result, const std::string &what)
+{
+    if (m_options.json) {
+        m_out << "{\"meter\": " << JsonString(m_meter) << ", \"command\": " << JsonString(result.command)
+              << ", \"value\": " << JsonString(result.value) << ", \"outcome\": " << JsonString(VerdictWord(result.verdict))
+              << ", \"acknowledged\": " << JsonString(result.acknowledged) << ", \"problem\": " << JsonString(result.problem);
+        if (!m_answersAt.empty())
+            m_out << ", \"answers_at\": " << JsonString(m_answersAt);
+        m_out << "}\n" << std::flush;
+        return;
+    }
+    // "acknowledged (DETAIL), verified: answers at ..." as each step ends.
+    const bool acknowledged = !result.acknowledged.empty();
+    if (acknowledged)
+        m_out << what << ": acknowledged (" << result.acknowledged << ")";
+    switch (result.verdict) {
+    case Verdict::Verified: m_out << ", verified: " << m_answersAt << "\n"; break;
+    case Verdict::Unverified: m_out << ", not verified: " << result.problem << "\n"; break;
+    case Verdict::NoReply: m_out << what << ": no reply\n"; break;
+    case Verdict::Rejected: m_out << what << ": rejected: " << result.problem << "\n"; break;
+    case Verdict::PortFailed:
+    case Verdict::Interrupted:
+        if (acknowledged)
+            m_out << ", not verified: " << result.problem << "\n";
+        m_out << std::flush;
+        m_err << what << ": " << result.problem << "\n";
+        break;
+    case Verdict::Refused:
+    case Verdict::NotRun: break;
+    }
+    m_out << std::flush;
+}
+
+std::string ChangeRun::verifyAddress(std::uint8_t from, Verdict &verdict)
+{
+    const Heard now = answersAt(m_address, 3);
+    if (now != Heard::Answer) {
+        verdict = verdictOf(now);
+        return now == Heard::PortFailed ? m_session.port() + " failed while the change was checked"
+                                        : "no answer at " + std::to_string(m_address);
+    }
+    const std::string where = m_session.throughGateway()
+                                  ? "answers at " + std::to_string(m_address) + " through the gateway"
+                                  : "answers at " + std::to_string(m_address) + " " + engine::ShortText(m_settings);
+    if (from != m_address) {
+        const Heard old = answersAt(from, 1);
+        if (old == Heard::PortFailed || old == Heard::Interrupted) {
+            verdict = verdictOf(old);
+            return m_session.port() + " failed while the change was checked";
+        }
+        if (old == Heard::Answer) {
+            verdict = Verdict::Unverified;
+            return "still answers at " + std::to_string(from);
+        }
+    }
+    m_answersAt = where;
+    return {};
+}
+
+std::string ChangeRun::verifySettings(Verdict &verdict)
+{
+    std::string reason;
+    if (m_session.throughGateway()) {
+        // The tool's side of a gateway cannot follow: its serial side keeps its
+        // own settings, so all that can be checked is that the meter still answers.
+        const Heard now = answersAt(m_address, 3);
+        if (now == Heard::Answer) {
+            m_answersAt = "still answers at " + std::to_string(m_address)
+                          + " through the gateway (the gateway's serial side was not changed by this tool)";
+            return {};
+        }
+        verdict = verdictOf(now);
+        return now == Heard::PortFailed ? m_session.port() + " failed while the change was checked"
+                                        : "no answer through the gateway; set its serial side to "
+                                              + engine::ShortText(m_settings) + " and check again";
+    }
+    if (!m_session.setSettings(m_settings, reason)) {
+        verdict = Verdict::PortFailed;
+        return reason;
+    }
+    const Heard now = answersAt(m_address, 3);
+    if (now == Heard::Answer) {
+        m_answersAt = "answers at " + std::to_string(m_address) + " " + engine::ShortText(m_settings);
+        return {};
+    }
+    verdict = verdictOf(now);
+    return now == Heard::PortFailed ? m_session.port() + " failed while the change was checked"
+                                    : "no answer at " + engine::ShortText(m_settings);
+}
+
+// A meter that has just taken a setting may need a moment: a few tries.
+Heard ChangeRun::answersAt(std::uint8_t address, int attempts)
+{
+    Heard heard = Heard::Nothing;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        const auto probe = ProbeFrame(address);
+        const auto result = m_session.exchange(probe);
+        if (m_options.trace)
+            m_tracer.exchange(probe, result);
+        heard = Classify(result, address);
+        if (heard == Heard::Answer || heard == Heard::PortFailed || heard == Heard::Interrupted)
+            return heard;
+    }
+    return heard;
+}
+
+} // namespace cli

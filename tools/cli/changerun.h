@@ -1,0 +1,91 @@
+#pragma once
+
+#include "linesession.h"
+#include "options.h"
+#include "output.h"
+#include "probe.h"
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace history {
+class HistoryLog;
+}
+
+// Changing one meter's address, baud rate and parity, each change checked on
+// the line: the work of set, row by row for a plan.
+namespace cli {
+
+// One meter and the changes it is to get.
+struct Change {
+    std::uint8_t address = 0;
+    std::string meter;
+    std::optional<std::uint8_t> newAddress;
+    std::optional<int> newBaud;
+    std::optional<engine::Parity> newParity;
+    std::optional<engine::StopBits> newStopBits;
+};
+
+// How a change ended, worst last but one: the exit status of set follows it.
+enum class Verdict { Verified, Refused, Rejected, NoReply, Unverified, PortFailed, Interrupted, NotRun };
+
+int ExitCodeOf(Verdict verdict);
+// "verified", "refused", "rejected", "timeout", "unverified", "port", "interrupted", "not run".
+const char *VerdictWord(Verdict verdict);
+
+// One write of a change and what became of it.
+struct StepResult {
+    std::string command;
+    std::string value;
+    Verdict verdict = Verdict::Verified;
+    std::string acknowledged; // the History.log detail, once the meter acknowledged
+    std::string problem;      // why it is not verified, or why it failed
+};
+
+struct RowResult {
+    Verdict verdict = Verdict::Verified;
+    std::string detail;
+    std::vector<StepResult> steps; // those that were written
+};
+
+// The steps of a row in a few words, for the result file: "Modify Meter
+// Address to 16: verified; Modify Baud Rate to 19200: timeout (no reply)";
+// for a row that wrote nothing, why not.
+std::string StepsText(const RowResult &row);
+
+// Every value of the change checked as the window's dialogs check them,
+// before anything is written: the first refusal, or empty.
+std::string CheckChange(const Options &options, const Change &change);
+
+class ChangeRun
+{
+public:
+    ChangeRun(LineSession &session, const Options &options, history::HistoryLog &history, std::ostream &out,
+              std::ostream &err);
+
+    RowResult run(const Change &change);
+
+private:
+    struct Step;
+    RowResult step(const Step &step, RowResult &row);
+    std::string verifyAddress(std::uint8_t from, Verdict &verdict);
+    std::string verifySettings(Verdict &verdict);
+    Heard answersAt(std::uint8_t address, int attempts);
+    void print(const StepResult &result, const std::string &what);
+
+    LineSession &m_session;
+    const Options &m_options;
+    history::HistoryLog &m_history;
+    std::ostream &m_out;
+    std::ostream &m_err;
+    Tracer m_tracer;
+    std::string m_meter;
+    std::uint8_t m_address = 0;
+    engine::LineSettings m_settings;
+    std::string m_answersAt; // where the meter answered last, for the JSON
+};
+
+} // namespace cli
