@@ -248,6 +248,16 @@ void TestCliLine::scanFindsTheBus()
                                 "17 19200 none/1 read: Morel-K,Pesca-K (1234.5)"}));
     // Nothing at the probed settings: exit 3.
     QCOMPARE(RunCli({"scan", "--port", sim.link, "--baud", "4800", "--addresses", "1-2"}).exitCode, 3);
+
+    // A reply cut once is asked for again and the meter identified; one always cut is listed as what it is.
+    const QStringList oneSetting{"--baud", "9600", "--parity", "none", "--stop-bits", "1", "--addresses", "1-2"};
+    for (const auto &[fault, listed] : {std::pair{"split:2:40,once", "address 1 at 9600 8N1: answered a read; can be Tarvik CT"},
+                                        std::pair{"split:2:40", "address 1 at 9600 8N1: bytes without a valid frame"}}) {
+        Simulator cut;
+        QVERIFY(cut.start({"--meter", "Tarvik CT@1", "--fault", fault}));
+        const CliRun scan = RunCli(QStringList{"scan", "--port", cut.link} + oneSetting);
+        QVERIFY2(scan.out.startsWith(listed), qPrintable(scan.out));
+    }
 }
 
 // A new address, then a new baud rate, each checked on the line.

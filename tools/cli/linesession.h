@@ -34,11 +34,16 @@ public:
     // A gateway: the line settings never reach the wire; its serial side has its own.
     bool throughGateway() const { return m_gateway; }
     bool echoExpected() const { return m_options.echo; }
+    std::chrono::milliseconds timeout() const { return std::chrono::milliseconds(m_options.timeoutMs); }
 
     // Where notes on the line go (late replies thrown away); none unless set.
     void setNotes(std::ostream *notes) { m_notes = notes; }
     // How long the line must be quiet after a time-out before the next request.
     void setSettle(std::chrono::milliseconds quiet) { m_settle = quiet; }
+
+    // Waits until the line has been quiet for `quiet`, throwing away what
+    // comes meanwhile: the rest of a reply that was cut short.
+    void letSettle(std::chrono::milliseconds quiet) { m_exchanger.settle(serial::Clock::now(), quiet); }
 
     // One request and its reply. After a time-out the line is first let
     // settle; once the program is being stopped, nothing more is sent.

@@ -97,6 +97,8 @@ Identity Identify(LineSession &session, std::uint8_t address, const serial::Exch
              ++attempt) {
             if (result.end == serial::ExchangeResult::End::Aborted || result.end == serial::ExchangeResult::End::PortFailed)
                 break;
+            if (Classify(result, address) == Heard::Garbled)
+                session.letSettle(session.timeout() * 2);
             result = session.exchange(frame);
         }
         if (result.end == serial::ExchangeResult::End::Aborted) {

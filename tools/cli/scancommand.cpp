@@ -171,8 +171,10 @@ int RunScan(const Options &options, std::ostream &out, std::ostream &err)
                 continue;
             auto reply = session->exchange(ProbeFrame(address), timeout);
             Heard heard = Classify(reply, address);
-            // Bytes cut by noise are asked for once more, with twice the time.
+            // Bytes cut by noise are asked for once more, with twice the time,
+            // once the rest of what was cut has passed.
             if (heard == Heard::Garbled) {
+                session->letSettle(timeout * 2);
                 reply = session->exchange(ProbeFrame(address), timeout * 2);
                 heard = Classify(reply, address);
             }
