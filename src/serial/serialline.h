@@ -42,6 +42,9 @@ public:
 
     // Opens the device with the current settings and handshaking.
     virtual PortError open() = 0;
+    // The same without waiting: openFinished() follows on a later turn of the
+    // event loop. A line whose open() never waits just calls it.
+    virtual void openLater();
     // Closing a closed port is no error.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
@@ -84,6 +87,8 @@ signals:
     // The device went away while open (unplugged, far end closed): the port
     // has closed itself. Delivered on the UI thread, after the fact.
     void lost();
+    // How an openLater() ended.
+    void openFinished(serial::PortError error);
 };
 
 } // namespace serial

@@ -56,6 +56,15 @@ TcpLine::TcpLine(QObject *parent)
         if (m_open)
             connectionGone();
     });
+    connect(&m_socket, &QTcpSocket::connected, this, [this] {
+        if (m_connecting)
+            connectionMade();
+    });
+    m_connectLimit.setSingleShot(true);
+    connect(&m_connectLimit, &QTimer::timeout, this, [this] {
+        if (m_connecting)
+            openFailed(PortError::Unreachable);
+    });
 }
 
 TcpLine::~TcpLine()
@@ -91,19 +100,54 @@ PortError TcpLine::open()
         m_socket.abort();
         return toPortError(error);
     }
+    connectionMade();
+    return PortError::None;
+}
+
+void TcpLine::openLater()
+{
+    if (m_lost)
+        close();
+    if (isOpen() || !m_address) {
+        const PortError error = isOpen() ? PortError::None : PortError::NotFound;
+        QMetaObject::invokeMethod(this, [this, error] { emit openFinished(error); }, Qt::QueuedConnection);
+        return;
+    }
+    m_socket.abort();
+    m_connecting = true;
+    m_connectLimit.start(ConnectTimeoutMs);
+    m_socket.connectToHost(m_address->host, m_address->port);
+}
+
+void TcpLine::connectionMade()
+{
     // A request is one small frame that must go now, not when more would fill a segment.
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     resetExchange();
     m_nextTransaction = 1;
     m_open = true;
     m_lost = false;
-    return PortError::None;
+    if (m_connecting) {
+        m_connecting = false;
+        m_connectLimit.stop();
+        emit openFinished(PortError::None);
+    }
+}
+
+void TcpLine::openFailed(PortError error)
+{
+    m_connecting = false;
+    m_connectLimit.stop();
+    m_socket.abort();
+    emit openFinished(error);
 }
 
 void TcpLine::close()
 {
     // Cleared first: the disconnect that abort() reports is not a lost line.
     m_open = false;
+    m_connecting = false;
+    m_connectLimit.stop();
     m_lost = false;
     m_socket.abort();
     resetExchange();
@@ -266,6 +310,10 @@ void TcpLine::takeAdus()
 
 void TcpLine::onSocketError(QAbstractSocket::SocketError error)
 {
+    if (m_connecting) {
+        openFailed(toPortError(error));
+        return;
+    }
     if (!m_open || m_lost)
         return;
     // A connected socket reports time-outs only of waits it was asked for; every

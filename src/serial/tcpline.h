@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <optional>
 
@@ -44,6 +45,9 @@ public:
 
     // Connects, waiting at most ConnectTimeoutMs.
     PortError open() override;
+    // Connects without waiting; openFinished() says how it went, at the
+    // latest after ConnectTimeoutMs.
+    void openLater() override;
     void close() override;
     // False as soon as the connection has been found gone.
     bool isOpen() const override;
@@ -80,6 +84,8 @@ private:
     };
 
     void onReadyRead();
+    void connectionMade();
+    void openFailed(PortError error);
     void takeAdus();
     void onSocketError(QAbstractSocket::SocketError error);
     void connectionGone();
@@ -92,6 +98,8 @@ private:
     Handshake m_handshaking = Handshake::None;
     bool m_open = false;
     bool m_lost = false; // the connection went away; the line closes on the next turn
+    bool m_connecting = false; // an openLater() waits for the gateway
+    QTimer m_connectLimit;
 
     // Modbus TCP only.
     quint16 m_nextTransaction = 1;
