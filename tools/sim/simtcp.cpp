@@ -1,6 +1,6 @@
 #include "simtcp.h"
 
-#include "codec/mbap.h"
+#include "codec/gatewayaddress.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
