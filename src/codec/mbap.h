@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <string_view>
 #include <vector>
 
 // Modbus TCP framing: the MBAP header that stands in for the RTU frame's
@@ -15,11 +14,6 @@
 // with big-endian words, length counting the unit id and the PDU, and the
 // slave address as unit id.
 namespace codec {
-
-// The schemes of a gateway's name: "rtu-tcp://HOST:PORT" passes the RTU frames
-// as they are, "modbus-tcp://HOST:PORT" speaks Modbus TCP.
-inline constexpr std::string_view RtuOverTcpScheme = "rtu-tcp";
-inline constexpr std::string_view ModbusTcpScheme = "modbus-tcp";
 
 inline constexpr std::size_t MbapHeaderSize = 7;
 inline constexpr std::uint16_t MbapModbusProtocol = 0;

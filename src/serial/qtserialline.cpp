@@ -1,11 +1,8 @@
 #include "serial/qtserialline.h"
 
-#include <QMetaObject>
+#include "serial/pseudoterminal.h"
 
-#if defined(Q_OS_LINUX)
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#endif
+#include <QMetaObject>
 
 namespace serial {
 
@@ -191,11 +188,10 @@ void QtSerialLine::discardInput()
 
 bool QtSerialLine::pacedByLine() const
 {
-#if defined(Q_OS_LINUX)
-    // Slaves of the Unix 98 pseudo-terminals have majors 136 to 143.
-    struct stat info{};
-    if (isOpen() && ::fstat(static_cast<int>(m_port.handle()), &info) == 0 && S_ISCHR(info.st_mode))
-        return !(major(info.st_rdev) >= 136 && major(info.st_rdev) <= 143);
+#if defined(Q_OS_UNIX)
+    // The handle is a descriptor only here.
+    if (isOpen() && isPseudoTerminal(static_cast<int>(m_port.handle())))
+        return false;
 #endif
     return true;
 }

@@ -4,16 +4,12 @@
 #include "serial/qtserialline.h"
 
 #include <QMetaObject>
-#include <QUrl>
 
 #include <span>
 
 namespace serial {
 
 namespace {
-
-const QString RtuScheme = QString::fromLatin1(codec::RtuOverTcpScheme.data(), codec::RtuOverTcpScheme.size());
-const QString MbapScheme = QString::fromLatin1(codec::ModbusTcpScheme.data(), codec::ModbusTcpScheme.size());
 
 std::span<const std::uint8_t> asBytes(const QByteArray &bytes)
 {
@@ -29,22 +25,12 @@ QByteArray toByteArray(const std::vector<std::uint8_t> &bytes)
 
 bool isGatewayName(const QString &name)
 {
-    return name.startsWith(RtuScheme + QStringLiteral("://"), Qt::CaseInsensitive)
-           || name.startsWith(MbapScheme + QStringLiteral("://"), Qt::CaseInsensitive);
+    return codec::IsGatewayName(name.toStdString());
 }
 
-std::optional<GatewayAddress> parseGatewayName(const QString &name)
+std::optional<codec::GatewayAddress> parseGatewayName(const QString &name)
 {
-    if (!isGatewayName(name))
-        return std::nullopt;
-    const QUrl url(name, QUrl::StrictMode);
-    // Host and port, nothing else: a path, a query or a user would be ignored
-    // silently, and the operator would not be told that the name is wrong.
-    if (!url.isValid() || url.host().isEmpty() || url.port() <= 0 || !url.userInfo().isEmpty()
-        || !(url.path().isEmpty() || url.path() == QStringLiteral("/")) || url.hasQuery() || url.hasFragment())
-        return std::nullopt;
-    const Framing framing = url.scheme().compare(MbapScheme, Qt::CaseInsensitive) == 0 ? Framing::Mbap : Framing::Rtu;
-    return GatewayAddress{framing, url.host(), static_cast<quint16>(url.port())};
+    return codec::ParseGatewayName(name.toStdString()).address;
 }
 
 TcpLine::TcpLine(QObject *parent)
@@ -94,7 +80,7 @@ PortError TcpLine::open()
     if (!m_address)
         return PortError::NotFound;
     m_socket.abort();
-    m_socket.connectToHost(m_address->host, m_address->port);
+    m_socket.connectToHost(QString::fromStdString(m_address->host), m_address->port);
     if (!m_socket.waitForConnected(ConnectTimeoutMs)) {
         const QAbstractSocket::SocketError error = m_socket.error();
         m_socket.abort();
@@ -197,7 +183,7 @@ PortError TcpLine::write(const QByteArray &bytes)
     }
     m_handedOut.clear();
     m_otherWire.clear();
-    if (m_address->framing == Framing::Mbap) {
+    if (m_address->framing == codec::GatewayFraming::Mbap) {
         m_awaited = m_nextTransaction;
         // Counted up per request; after 0xFFFF comes 0.
         ++m_nextTransaction;
@@ -209,7 +195,7 @@ QByteArray TcpLine::readAll()
 {
     if (!isOpen())
         return {};
-    if (m_address->framing == Framing::Rtu)
+    if (m_address->framing == codec::GatewayFraming::Rtu)
         return m_socket.readAll();
     QByteArray input;
     for (const Delivered &reply : std::as_const(m_unread))
@@ -224,7 +210,7 @@ void TcpLine::discardInput()
 {
     if (!isOpen())
         return;
-    if (m_address->framing == Framing::Rtu) {
+    if (m_address->framing == codec::GatewayFraming::Rtu) {
         m_socket.readAll();
         return;
     }
@@ -239,7 +225,7 @@ void TcpLine::discardInput()
 
 QByteArray TcpLine::wireForm(const QByteArray &bytes, Direction direction) const
 {
-    if (!m_address || m_address->framing == Framing::Rtu)
+    if (!m_address || m_address->framing == codec::GatewayFraming::Rtu)
         return bytes;
     if (direction == Direction::Sent)
         return toByteArray(codec::RtuToMbap(asBytes(bytes), m_nextTransaction));
@@ -272,7 +258,7 @@ void TcpLine::onReadyRead()
 {
     if (!isOpen())
         return;
-    if (m_address->framing == Framing::Rtu) {
+    if (m_address->framing == codec::GatewayFraming::Rtu) {
         // Each segment is one receive event; the window's silence ends the reply.
         emit received();
         return;

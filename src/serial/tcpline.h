@@ -1,5 +1,6 @@
 #pragma once
 
+#include "codec/gatewayaddress.h"
 #include "serial/serialline.h"
 
 #include <QByteArray>
@@ -11,22 +12,11 @@
 
 namespace serial {
 
-// How a gateway carries the frames: "rtu-tcp://" passes the RTU frames through
-// as they are, "modbus-tcp://" speaks Modbus TCP (MBAP header, no CRC).
-enum class Framing { Rtu, Mbap };
-
-// A gateway address, "rtu-tcp://HOST:PORT" or "modbus-tcp://HOST:PORT".
-struct GatewayAddress {
-    Framing framing = Framing::Rtu;
-    QString host;
-    quint16 port = 0;
-};
-
-// Whether a port name names a gateway rather than a serial device: it begins
-// with one of the two schemes. It need not be well formed to be one.
+// The codec's reading of gateway names, for Qt's strings: whether a port name
+// names a gateway rather than a serial device (it need not be well formed to
+// be one), and the address in a well-formed one.
 bool isGatewayName(const QString &name);
-// The address of a well-formed gateway name; nullopt otherwise.
-std::optional<GatewayAddress> parseGatewayName(const QString &name);
+std::optional<codec::GatewayAddress> parseGatewayName(const QString &name);
 
 // A meter line through a TCP gateway, driven through QTcpSocket.
 class TcpLine : public SerialLine
@@ -93,7 +83,7 @@ private:
 
     QTcpSocket m_socket;
     QString m_name;
-    std::optional<GatewayAddress> m_address;
+    std::optional<codec::GatewayAddress> m_address;
     engine::LineSettings m_settings;
     Handshake m_handshaking = Handshake::None;
     bool m_open = false;

@@ -103,6 +103,17 @@ void TestCli::runs_data()
     row("--tariff-data 0G..", op("frame", "Pesca-N", "Set Tariff", "1", {"--tariff-data", "0G" + QString(58, '0')}),
         2, "", Usage);
     row("--bytes 01 04 0", op("reply", "Tarvik CT", "Read Energy", "1", {"--bytes", "01 04 0"}), 2, "", Usage);
+    // A gateway's address that cannot be read: the message names the form it takes.
+    const QString form = "; expected rtu-tcp://HOST:PORT or modbus-tcp://HOST:PORT (see quorvane-cli --help)";
+    row("--port rtu-tcp://127.0.0.1", op("run", "Tarvik CT", "Read Energy", "1", {"--port", "rtu-tcp://127.0.0.1"}),
+        2, "", "quorvane-cli: option --port: no port after the host" + form);
+    row("--port modbus-tcp://127.0.0.1:0", {"scan", "--port", "modbus-tcp://127.0.0.1:0"}, 2, "",
+        "quorvane-cli: option --port: the port must be 1..65535" + form);
+    row("--port=rtu-tcp://127.0.0.1:70000", {"set", "--port=rtu-tcp://127.0.0.1:70000"}, 2, "",
+        "quorvane-cli: option --port: the port must be 1..65535" + form);
+    row("--port rtu-tcp://127.0.0.1:502/x",
+        op("run", "Tarvik CT", "Read Energy", "1", {"--port", "rtu-tcp://127.0.0.1:502/x"}), 2, "",
+        "quorvane-cli: option --port: nothing may follow the port" + form);
 
     // Reply verdicts, with the History.log detail of an accepted one.
     row("01 04 04 44 9A 52 2B B2 24",

@@ -14,7 +14,7 @@
 using serial::Direction;
 using serial::PortError;
 using serial::TcpLine;
-Q_DECLARE_METATYPE(serial::Framing)
+Q_DECLARE_METATYPE(codec::GatewayFraming)
 
 namespace {
 
@@ -132,10 +132,10 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("gateway");   // a gateway name at all
         QTest::addColumn<bool>("wellFormed");
-        QTest::addColumn<serial::Framing>("framing");
+        QTest::addColumn<codec::GatewayFraming>("framing");
         QTest::addColumn<QString>("host");
         QTest::addColumn<int>("port");
-        using serial::Framing;
+        using Framing = codec::GatewayFraming;
         QTest::newRow("rtu-tcp://127.0.0.1:1502") << "rtu-tcp://127.0.0.1:1502" << true << true << Framing::Rtu
                                                    << "127.0.0.1" << 1502;
         QTest::newRow("modbus-tcp://192.168.1.50:502") << "modbus-tcp://192.168.1.50:502" << true << true
@@ -160,7 +160,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, gateway);
         QFETCH(bool, wellFormed);
-        QFETCH(serial::Framing, framing);
+        QFETCH(codec::GatewayFraming, framing);
         QFETCH(QString, host);
         QFETCH(int, port);
         QCOMPARE(serial::isGatewayName(name), gateway);
@@ -168,7 +168,7 @@ private slots:
         QCOMPARE(address.has_value(), wellFormed);
         if (wellFormed) {
             QCOMPARE(address->framing, framing);
-            QCOMPARE(address->host, host);
+            QCOMPARE(QString::fromStdString(address->host), host);
             QCOMPARE(int(address->port), port);
         }
         // The one function that makes a line for a name picks the kind by the same rule.

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSerialPort>
+#include <QTcpServer>
 #include <QtTest>
 
 #include <algorithm>
@@ -692,16 +693,28 @@ private slots:
     {
         QTest::addColumn<QString>("scheme");
         QTest::addColumn<QString>("framer");
-        QTest::newRow("modbus-tcp, socket framer") << "modbus-tcp" << "socket";
-        QTest::newRow("rtu-tcp, RTU framer") << "rtu-tcp" << "rtu";
+        QTest::addColumn<QString>("host");  // as --listen gives it
+        QTest::addColumn<QString>("bound"); // as the port line names it
+        QTest::newRow("modbus-tcp, socket framer") << "modbus-tcp" << "socket" << "127.0.0.1" << "127.0.0.1";
+        QTest::newRow("rtu-tcp, RTU framer") << "rtu-tcp" << "rtu" << "127.0.0.1" << "127.0.0.1";
+        QTest::newRow("modbus-tcp on [::1], socket framer") << "modbus-tcp" << "socket" << "[::1]" << "[::1]";
+        QTest::newRow("rtu-tcp on localhost, RTU framer") << "rtu-tcp" << "rtu" << "localhost" << "127.0.0.1";
     }
 
     void pymodbusOverTcp()
     {
         QFETCH(QString, scheme);
         QFETCH(QString, framer);
+        QFETCH(QString, host);
+        QFETCH(QString, bound);
+        if (host == "[::1]") {
+            QTcpServer loopback;
+            if (!loopback.listen(QHostAddress::LocalHostIPv6))
+                QSKIP("no IPv6 loopback on this machine");
+        }
         SimProcess sim;
-        start(sim, TcpMeters + QStringList{"--listen", scheme + "://127.0.0.1:0"});
+        start(sim, TcpMeters + QStringList{"--listen", scheme + "://" + host + ":0"});
+        QVERIFY2(sim.port().startsWith(scheme + "://" + bound + ":"), qPrintable(sim.port()));
         const QUrl url(sim.port());
         QProcess python;
         python.start("/usr/bin/python3", {QFINDTESTDATA("pymodbus_tcp_client.py"), url.host(), QString::number(url.port()), framer});
@@ -752,6 +765,8 @@ private slots:
         QTest::newRow("--listen ftp://127.0.0.1:0") << QStringList{"--listen", "ftp://127.0.0.1:0"} << 2;
         QTest::newRow("--listen rtu-tcp://example.org:0") << QStringList{"--listen", "rtu-tcp://example.org:0"} << 2;
         QTest::newRow("--listen rtu-tcp://127.0.0.1:65536") << QStringList{"--listen", "rtu-tcp://127.0.0.1:65536"} << 2;
+        QTest::newRow("--listen rtu-tcp://192.0.2.1:0, no address of this machine")
+            << QStringList{"--listen", "rtu-tcp://192.0.2.1:0"} << 2;
         QTest::newRow("--listen with --device")
             << QStringList{"--listen", "rtu-tcp://127.0.0.1:0", "--device", "/dev/null"} << 2;
         QTest::newRow("--listen rtu-tcp --fault echo") << QStringList{"--listen", "rtu-tcp://127.0.0.1:0", "--fault", "echo"} << 2;

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "catalogue/catalogue.h"
+#include "codec/gatewayaddress.h"
 #include "codec/hexcode.h"
 
 #include <algorithm>
@@ -236,6 +237,9 @@ std::string store(Options& o, SweepLists& sweep, Key key, std::string_view name,
     case Key::Port:
         if (value.empty())
             return bad("a port");
+        // A gateway's address that cannot be read is the operator's mistake, not a port that fails to open.
+        if (const auto gateway = codec::ParseGatewayName(value); codec::IsGatewayName(value) && !gateway.address)
+            return "option --port: " + codec::GatewayProblemText(gateway.problem);
         o.line.port = value;
         return {};
     case Key::Baud:

@@ -132,7 +132,7 @@ std::string FaultPlan::describe() const
     return once ? text + " (first request only)" : text;
 }
 
-std::string FaultPlan::unusableOn(Framing framing, bool overTcp) const
+std::string FaultPlan::unusableOn(GatewayFraming framing, bool overTcp) const
 {
     for (const auto& fault : faults) {
         switch (fault.kind) {
@@ -143,7 +143,7 @@ std::string FaultPlan::unusableOn(Framing framing, bool overTcp) const
         case FaultKind::BadCrc:
         case FaultKind::Garbage:
         case FaultKind::Chatter:
-            if (framing == Framing::ModbusTcp)
+            if (framing == GatewayFraming::Mbap)
                 return std::string(nameOf(fault.kind)) + " is for serial lines and rtu-tcp only";
             break;
         default:

@@ -38,7 +38,7 @@ struct FaultPlan {
 
     // Why the plan makes no sense on a link, or an empty text: TCP has no
     // echo, and Modbus TCP no CRC and no room for junk between its frames.
-    std::string unusableOn(Framing framing, bool overTcp) const;
+    std::string unusableOn(GatewayFraming framing, bool overTcp) const;
 };
 
 // Parses --fault values: each a mode or a comma list of modes, modes with

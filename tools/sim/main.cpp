@@ -2,6 +2,7 @@
 // gateway, for trying and testing the tool without hardware.
 
 #include "catalogue/catalogue.h"
+#include "codec/gatewayaddress.h"
 #include "faults.h"
 #include "simline.h"
 #include "simlog.h"
@@ -26,7 +27,7 @@ struct MeterOption {
 struct Options {
     std::string device;
     std::string link;
-    std::optional<sim::ListenAddress> listen;
+    std::optional<codec::GatewayAddress> listen;
     std::string logFile;
     std::vector<MeterOption> meters;
     sim::EnergyValues energy;
@@ -146,7 +147,7 @@ Options parseCommandLine(int argc, char** argv)
         {"listen",
          "Serve the meters on TCP instead, as a gateway would: rtu-tcp://HOST:PORT carries RTU frames "
          "as they are, modbus-tcp://HOST:PORT Modbus TCP frames whose unit id is the meter address. "
-         "Port 0 picks a free one. One client at a time: a new one replaces it.",
+         "HOST is an IPv4 address, an IPv6 address in brackets ([::1]) or a host name; port 0 picks a free one. One client at a time: a new one replaces it.",
          "URL"},
         {"link", "Make PATH a symbolic link to the port (removed on exit).", "PATH"},
         {"meter",
@@ -239,11 +240,12 @@ Options parseCommandLine(int argc, char** argv)
     if (parser.isSet("listen")) {
         if (parser.isSet("device") || parser.isSet("link"))
             fail("--listen serves TCP: no --device and no --link with it");
-        options.listen = sim::ParseListenAddress(parser.value("listen").toStdString(), error);
-        if (!options.listen)
-            fail("--listen: " + error);
+        const auto parsed = codec::ParseGatewayName(parser.value("listen").toStdString(), codec::GatewayEnd::Listener);
+        if (!parsed.address)
+            fail("--listen: " + codec::GatewayProblemText(parsed.problem, codec::GatewayEnd::Listener));
+        options.listen = parsed.address;
     }
-    const auto unusable = options.faults.unusableOn(options.listen ? options.listen->framing : sim::Framing::Rtu,
+    const auto unusable = options.faults.unusableOn(options.listen ? options.listen->framing : sim::GatewayFraming::Rtu,
                                                     options.listen.has_value());
     if (!unusable.empty())
         fail("--fault: " + unusable);
@@ -304,8 +306,15 @@ int main(int argc, char** argv)
     }
 
     std::unique_ptr<sim::SimLink> link;
+    int failed = 1;
     if (options.listen) {
-        link = sim::SimTcpListener::Open(*options.listen, error);
+        auto failure = sim::SimTcpListener::Failure::System;
+        link = sim::SimTcpListener::Open(*options.listen, error, failure);
+        // A host this machine cannot listen on is a wrong --listen, as a malformed one is.
+        if (!link && failure == sim::SimTcpListener::Failure::Address) {
+            error = "--listen: " + error;
+            failed = UsageError;
+        }
     } else {
         auto line = options.device.empty() ? sim::SimLine::OpenPseudoTerminal(error)
                                            : sim::SimLine::OpenDevice(options.device, error);
@@ -314,7 +323,7 @@ int main(int argc, char** argv)
     }
     if (!link) {
         std::fprintf(stderr, "quorvane-sim: %s\n", error.c_str());
-        return 1;
+        return failed;
     }
     if (!options.link.empty() && !makeLink(options.link, link->portText(), error)) {
         std::fprintf(stderr, "quorvane-sim: %s\n", error.c_str());
@@ -326,7 +335,7 @@ int main(int argc, char** argv)
         std::printf("link: %s\n", options.link.c_str());
     std::fflush(stdout);
 
-    sim::Simulator simulator(*link, options.listen ? options.listen->framing : sim::Framing::Rtu, std::move(meters),
+    sim::Simulator simulator(*link, options.listen ? options.listen->framing : sim::GatewayFraming::Rtu, std::move(meters),
                              options.faults, options.line, log);
     const int status = simulator.run();
     if (!options.link.empty())

@@ -1,12 +1,12 @@
 #include "simline.h"
 
+#include "serial/pseudoterminal.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -62,16 +62,6 @@ int baudOf(speed_t code)
     return 0;
 }
 
-// Unix98 pseudo-terminal slaves have majors 136..143.
-bool isPseudoTerminal(int fd)
-{
-    struct stat st{};
-    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
-        return false;
-    const auto m = major(st.st_rdev);
-    return m >= 136 && m <= 143;
-}
-
 } // namespace
 
 bool IsSupportedBaud(int baud)
@@ -121,7 +111,7 @@ std::unique_ptr<SimLine> SimLine::OpenDevice(const std::string& path, std::strin
         error = path + " is not a serial device";
         return nullptr;
     }
-    line->m_onPseudoTerminal = isPseudoTerminal(line->m_fd);
+    line->m_onPseudoTerminal = serial::isPseudoTerminal(line->m_fd);
     if (!makeRaw(line->m_fd, error))
         return nullptr;
     return line;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "codec/gatewayaddress.h"
 #include "engine/linesettings.h"
 
 #include <chrono>
@@ -32,7 +33,7 @@ std::string HearingText(const Hearing& hearing);
 
 // How requests and replies are framed: RTU frames (address and CRC
 // included), on a serial line or a TCP stream; or Modbus TCP's MBAP header.
-enum class Framing { Rtu, ModbusTcp };
+using codec::GatewayFraming;
 
 // How the bytes of a reply get their spacing in time.
 enum class Pacing {

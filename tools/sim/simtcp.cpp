@@ -1,10 +1,9 @@
 #include "simtcp.h"
 
-#include "codec/mbap.h"
-
-#include <arpa/inet.h>
+#include <algorithm>
 #include <cerrno>
-#include <charconv>
+#include <cstdlib>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -15,86 +14,99 @@ namespace sim {
 
 namespace {
 
-std::string nameOf(const sockaddr_in& address)
+// The numeric host of a socket address, and its port.
+std::pair<std::string, int> endpointOf(const sockaddr_storage& address, socklen_t size)
 {
-    char host[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &address.sin_addr, host, sizeof host);
-    return std::string(host) + ":" + std::to_string(ntohs(address.sin_port));
+    char host[NI_MAXHOST] = {};
+    char port[NI_MAXSERV] = {};
+    if (getnameinfo(reinterpret_cast<const sockaddr*>(&address), size, host, sizeof host, port, sizeof port,
+                    NI_NUMERICHOST | NI_NUMERICSERV)
+        != 0)
+        return {"?", 0};
+    return {host, std::atoi(port)};
 }
 
-const std::string RtuScheme = std::string(codec::RtuOverTcpScheme) + "://";
-const std::string ModbusTcpScheme = std::string(codec::ModbusTcpScheme) + "://";
+// "127.0.0.1:40112" or "[::1]:40112".
+std::string nameOf(const sockaddr_storage& address, socklen_t size)
+{
+    const auto [host, port] = endpointOf(address, size);
+    return (address.ss_family == AF_INET6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
+struct AddressList {
+    addrinfo* first = nullptr;
+    ~AddressList()
+    {
+        if (first)
+            freeaddrinfo(first);
+    }
+};
+
+// Whether a bind or socket error says the address is none this machine has.
+bool notHere(int error)
+{
+    return error == EADDRNOTAVAIL || error == EAFNOSUPPORT;
+}
 
 } // namespace
 
-std::optional<ListenAddress> ParseListenAddress(std::string_view text, std::string& error)
+std::unique_ptr<SimTcpListener> SimTcpListener::Open(const codec::GatewayAddress& address, std::string& error,
+                                                     Failure& failure)
 {
-    ListenAddress address;
-    std::string_view rest;
-    if (text.starts_with(RtuScheme)) {
-        address.framing = Framing::Rtu;
-        rest = text.substr(RtuScheme.size());
-    } else if (text.starts_with(ModbusTcpScheme)) {
-        address.framing = Framing::ModbusTcp;
-        rest = text.substr(ModbusTcpScheme.size());
-    } else {
-        error = "expected rtu-tcp://HOST:PORT or modbus-tcp://HOST:PORT";
-        return std::nullopt;
+    failure = Failure::System;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    AddressList found;
+    const std::string port = std::to_string(address.port);
+    if (const int status = getaddrinfo(address.host.c_str(), port.c_str(), &hints, &found.first); status != 0) {
+        failure = Failure::Address;
+        error = "cannot listen on " + address.host + ": " + gai_strerror(status);
+        return nullptr;
     }
-    const auto colon = rest.rfind(':');
-    if (colon == std::string_view::npos) {
-        error = "no port after the host";
-        return std::nullopt;
-    }
-    address.host = std::string(rest.substr(0, colon));
-    if (address.host == "localhost")
-        address.host = "127.0.0.1";
-    in_addr parsed{};
-    if (inet_pton(AF_INET, address.host.c_str(), &parsed) != 1) {
-        error = "the host must be an IPv4 address, e.g. 127.0.0.1";
-        return std::nullopt;
-    }
-    const auto port = rest.substr(colon + 1);
-    const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), address.port);
-    if (port.empty() || ec != std::errc{} || end != port.data() + port.size() || address.port < 0
-        || address.port > 65535) {
-        error = "the port must be 0..65535 (0: any free port)";
-        return std::nullopt;
-    }
-    return address;
-}
+    // IPv4 first, so that "localhost" stays 127.0.0.1 where it names both.
+    std::vector<const addrinfo*> candidates;
+    for (const addrinfo* each = found.first; each; each = each->ai_next)
+        candidates.push_back(each);
+    std::stable_partition(candidates.begin(), candidates.end(), [](const addrinfo* a) { return a->ai_family == AF_INET; });
 
-std::unique_ptr<SimTcpListener> SimTcpListener::Open(const ListenAddress& address, std::string& error)
-{
-    std::unique_ptr<SimTcpListener> link(new SimTcpListener);
-    link->m_address = address;
-    link->m_listenFd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (link->m_listenFd < 0) {
-        error = detail::SystemError("socket");
-        return nullptr;
+    const std::string shown = codec::GatewayName(address);
+    for (const addrinfo* candidate : candidates) {
+        std::unique_ptr<SimTcpListener> link(new SimTcpListener);
+        link->m_address = address;
+        link->m_listenFd = socket(candidate->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (link->m_listenFd < 0) {
+            failure = notHere(errno) ? Failure::Address : Failure::System;
+            error = detail::SystemError("socket for " + shown);
+            continue;
+        }
+        // A simulator restarted at once may take its port again.
+        const int on = 1;
+        setsockopt(link->m_listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        if (bind(link->m_listenFd, candidate->ai_addr, candidate->ai_addrlen) != 0) {
+            failure = notHere(errno) ? Failure::Address : Failure::System;
+            error = detail::SystemError("bind " + shown);
+            continue;
+        }
+        if (listen(link->m_listenFd, 4) != 0) {
+            failure = Failure::System;
+            error = detail::SystemError("listen");
+            return nullptr;
+        }
+        sockaddr_storage bound{};
+        socklen_t size = sizeof bound;
+        if (getsockname(link->m_listenFd, reinterpret_cast<sockaddr*>(&bound), &size) != 0) {
+            failure = Failure::System;
+            error = detail::SystemError("getsockname");
+            return nullptr;
+        }
+        const auto [host, boundPort] = endpointOf(bound, size);
+        link->m_address.host = host;
+        link->m_address.port = static_cast<std::uint16_t>(boundPort);
+        return link;
     }
-    // A simulator restarted at once may take its port again.
-    const int on = 1;
-    setsockopt(link->m_listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in bound{};
-    bound.sin_family = AF_INET;
-    bound.sin_port = htons(static_cast<std::uint16_t>(address.port));
-    inet_pton(AF_INET, address.host.c_str(), &bound.sin_addr);
-    if (bind(link->m_listenFd, reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0) {
-        error = detail::SystemError("bind " + address.host + ":" + std::to_string(address.port));
-        return nullptr;
-    }
-    if (listen(link->m_listenFd, 4) != 0) {
-        error = detail::SystemError("listen");
-        return nullptr;
-    }
-    socklen_t size = sizeof bound;
-    if (getsockname(link->m_listenFd, reinterpret_cast<sockaddr*>(&bound), &size) != 0) {
-        error = detail::SystemError("getsockname");
-        return nullptr;
-    }
-    link->m_address.port = ntohs(bound.sin_port);
-    return link;
+    return nullptr;
 }
 
 SimTcpListener::~SimTcpListener()
@@ -107,8 +119,7 @@ SimTcpListener::~SimTcpListener()
 
 std::string SimTcpListener::portText() const
 {
-    const auto scheme = m_address.framing == Framing::Rtu ? RtuScheme : ModbusTcpScheme;
-    return std::string(scheme) + m_address.host + ":" + std::to_string(m_address.port);
+    return codec::GatewayName(m_address);
 }
 
 void SimTcpListener::closeClient()
@@ -162,7 +173,7 @@ SimLink::Wait SimTcpListener::wait(std::optional<Clock::time_point> deadline, st
     }
     if (!(fds[0].revents & POLLIN))
         return Wait::Timeout;
-    sockaddr_in peer{};
+    sockaddr_storage peer{};
     socklen_t size = sizeof peer;
     const int fd = accept4(m_listenFd, reinterpret_cast<sockaddr*>(&peer), &size, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0)
@@ -170,13 +181,13 @@ SimLink::Wait SimTcpListener::wait(std::optional<Clock::time_point> deadline, st
     // Each write is a segment of its own: the split fault relies on it.
     const int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    text = "client " + nameOf(peer) + " connected";
+    text = "client " + nameOf(peer, size) + " connected";
     if (m_clientFd >= 0) {
         closeClient();
         text += ", replacing " + m_clientName;
     }
     m_clientFd = fd;
-    m_clientName = nameOf(peer);
+    m_clientName = nameOf(peer, size);
     m_clientLost = false;
     return Wait::NewPeer;
 }

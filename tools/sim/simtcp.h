@@ -4,33 +4,29 @@
 
 #include <memory>
 #include <string>
-#include <string_view>
 
 // The simulator as a gateway on TCP: a listener with one client at a time.
 namespace sim {
-
-// Where --listen serves: "rtu-tcp://127.0.0.1:5020" or "modbus-tcp://127.0.0.1:0".
-struct ListenAddress {
-    Framing framing = Framing::Rtu;
-    std::string host; // an IPv4 address
-    int port = 0;     // 0: any free port
-};
-
-// nullopt with a reason for anything but SCHEME://IPV4:PORT ("localhost" stands for 127.0.0.1).
-std::optional<ListenAddress> ParseListenAddress(std::string_view text, std::string& error);
 
 // A listening socket and the one client it serves. A client that connects
 // while another is served replaces it: a tool that died without closing its
 // socket must not keep the next one out.
 class SimTcpListener : public SimLink {
 public:
-    static std::unique_ptr<SimTcpListener> Open(const ListenAddress& address, std::string& error);
+    // Why Open failed: the host is no address this machine can listen on (the
+    // operator's to correct, as a malformed --listen), or the system refused.
+    enum class Failure { Address, System };
+
+    // On `address`, read as a listener's: port 0 is any free one. A host name
+    // takes the first of its addresses that can be bound, IPv4 first.
+    static std::unique_ptr<SimTcpListener> Open(const codec::GatewayAddress& address, std::string& error,
+                                                Failure& failure);
 
     ~SimTcpListener() override;
     SimTcpListener(const SimTcpListener&) = delete;
     SimTcpListener& operator=(const SimTcpListener&) = delete;
 
-    // The scheme, the address and the port really bound.
+    // The scheme, the address and the port really bound, an IPv6 address in brackets.
     std::string portText() const override;
     Pacing pacing() const override { return Pacing::None; }
     // A gateway's serial line is its own business: every meter answers.
@@ -46,10 +42,10 @@ private:
     void closeClient();
     void dropClient(); // and say so at the next wait
 
-    ListenAddress m_address;
+    codec::GatewayAddress m_address; // the host as the numeric address bound
     int m_listenFd = -1;
     int m_clientFd = -1;
-    std::string m_clientName; // "127.0.0.1:40112"
+    std::string m_clientName; // "127.0.0.1:40112" or "[::1]:40112"
     bool m_clientLost = false; // found gone while reading or writing; the next wait tells
 };
 

@@ -21,7 +21,7 @@ constexpr auto ChatterWhile = std::chrono::milliseconds(500); // how long chatte
 
 } // namespace
 
-Simulator::Simulator(SimLink& link, Framing framing, std::vector<SimMeter> meters, FaultPlan faults,
+Simulator::Simulator(SimLink& link, GatewayFraming framing, std::vector<SimMeter> meters, FaultPlan faults,
                      LineSettings settings, SimLog& log)
     : m_link(link), m_framing(framing), m_meters(std::move(meters)), m_faults(std::move(faults)), m_settings(settings),
       m_log(log)
@@ -103,7 +103,7 @@ void Simulator::receive(std::span<const std::uint8_t> bytes, Clock::time_point n
         schedule({now, {bytes.begin(), bytes.end()}, {}});
         m_log.line("TX", codec::HexText(bytes) + " | fault: the line's echo");
     }
-    if (m_framing == Framing::ModbusTcp) {
+    if (m_framing == GatewayFraming::Mbap) {
         m_mbap.push(bytes);
         while (const auto frame = m_mbap.next())
             serve({frame->bytes, frame->unit, frame->pdu, frame->transaction});
@@ -230,7 +230,7 @@ void Simulator::answerAs(std::size_t meterIndex, const Request& request, bool fa
 
     std::vector<std::uint8_t> reply;
     std::string notes;
-    if (m_framing == Framing::ModbusTcp) {
+    if (m_framing == GatewayFraming::Mbap) {
         // The transaction and unit of the request, so the client can pair them.
         reply = MbapReply(request.transaction, request.address, answer.pdu);
     } else {

@@ -20,7 +20,7 @@ namespace sim {
 class Simulator {
 public:
     // `settings` are the line's own: the framer's silence where the link tells none.
-    Simulator(SimLink& link, Framing framing, std::vector<SimMeter> meters, FaultPlan faults, LineSettings settings,
+    Simulator(SimLink& link, GatewayFraming framing, std::vector<SimMeter> meters, FaultPlan faults, LineSettings settings,
               SimLog& log);
 
     // Until a stop signal (0) or a link failure (1).
@@ -62,7 +62,7 @@ private:
     std::vector<std::uint8_t> junk(std::size_t n);
 
     SimLink& m_link;
-    Framing m_framing;
+    GatewayFraming m_framing;
     std::vector<SimMeter> m_meters;
     FaultPlan m_faults;
     LineSettings m_settings;
