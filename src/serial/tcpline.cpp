@@ -102,7 +102,7 @@ void TcpLine::openLater()
     m_socket.abort();
     m_connecting = true;
     m_connectLimit.start(ConnectTimeoutMs);
-    m_socket.connectToHost(m_address->host, m_address->port);
+    m_socket.connectToHost(QString::fromStdString(m_address->host), m_address->port);
 }
 
 void TcpLine::connectionMade()
