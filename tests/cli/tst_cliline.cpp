@@ -2,6 +2,7 @@
 // slave or the meter simulator on the far end.
 #include "clirun.h"
 #include "peerfixture.h"
+#include "simulatorlink.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -14,33 +15,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-// quorvane-sim on a pseudo-terminal reached through a link, for one test.
-struct Simulator {
-    bool start(const QStringList &arguments)
-    {
-        link = folder.filePath("meter");
-        process.start(qEnvironmentVariable("QUORVANE_BUILD_DIR") + "/tools/sim/quorvane-sim", QStringList{"--link", link, "--log", folder.filePath("sim.log")} + arguments);
-        if (!process.waitForStarted(5000))
-            return false;
-        QDeadlineTimer deadline(5000);
-        while (!QFile::exists(link) && process.state() == QProcess::Running && !deadline.hasExpired())
-            process.waitForReadyRead(20);
-        return QFile::exists(link);
-    }
-    ~Simulator()
-    {
-        process.terminate();
-        if (!process.waitForFinished(3000))
-            process.kill();
-    }
-    QTemporaryDir folder;
-    QProcess process;
-    QString link;
-};
-
-} // namespace
 
 class TestCliLine : public QObject
 {

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+// quorvane-sim on a pseudo-terminal reached through a link, for one test,
+// with its log in a file of the test's own.
+struct Simulator {
+    bool start(const QStringList &arguments)
+    {
+        link = folder.filePath("meter");
+        process.start(qEnvironmentVariable("QUORVANE_BUILD_DIR") + "/tools/sim/quorvane-sim",
+                      QStringList{"--link", link, "--log", logPath()} + arguments);
+        if (!process.waitForStarted(5000))
+            return false;
+        QDeadlineTimer deadline(5000);
+        while (!QFile::exists(link) && process.state() == QProcess::Running && !deadline.hasExpired())
+            process.waitForReadyRead(20);
+        return QFile::exists(link);
+    }
+    QString logPath() const { return folder.filePath("sim.log"); }
+    QByteArray log() const
+    {
+        QFile file(logPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    ~Simulator()
+    {
+        process.terminate();
+        if (!process.waitForFinished(3000))
+            process.kill();
+    }
+    QTemporaryDir folder;
+    QProcess process;
+    QString link;
+};
