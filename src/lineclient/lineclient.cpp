@@ -112,6 +112,12 @@ std::chrono::nanoseconds LineClient::guardTime() const
     return m_line->pacedByLine() ? engine::FrameSilence(m_settings) : std::chrono::nanoseconds::zero();
 }
 
+void LineClient::settleBeforeNext(std::chrono::milliseconds quiet)
+{
+    m_quietFrom = Clock::now();
+    m_nextSettle = quiet;
+}
+
 void LineClient::open()
 {
     m_line->applySettings(m_settings);
@@ -166,17 +172,19 @@ void LineClient::startNext()
         m_queue.pop_front(); // deleted by its owner before its turn
     if (m_queue.empty())
         return;
-    if (m_quietFrom && m_settleTime.count() > 0 && m_line->isOpen()) {
+    const auto settle = m_nextSettle.value_or(m_settleTime);
+    if (m_quietFrom && settle.count() > 0 && m_line->isOpen()) {
         // A late reply must not be taken for the next request's answer.
         m_state = State::Settling;
         m_lateCount = 0;
         takeInput();
         if (m_state != State::Settling)
             return;
-        m_settleQuiet.start(wholeMillis(*m_quietFrom + m_settleTime - Clock::now()));
-        m_settleLimit.start(m_settleTime * SettleLimit);
+        m_settleQuiet.start(wholeMillis(*m_quietFrom + settle - Clock::now()));
+        m_settleLimit.start(settle * SettleLimit);
         return;
     }
+    m_nextSettle.reset();
     m_quietFrom.reset();
     beginExchange();
 }
@@ -187,9 +195,11 @@ void LineClient::endSettling()
         return;
     m_settleQuiet.stop();
     m_settleLimit.stop();
-    if (m_lateCount > 0)
+    // Bytes after a cut reply are its rest, not a late reply.
+    if (m_lateCount > 0 && !m_nextSettle)
         emit lateBytesDiscarded(m_lateCount, m_lateAfter);
     m_quietFrom.reset();
+    m_nextSettle.reset();
     m_state = State::Idle;
     startNext();
 }
@@ -242,7 +252,7 @@ void LineClient::takeInput()
             m_lateAfter = now - *m_quietFrom;
         m_lateCount += static_cast<std::size_t>(chunk.size());
         m_quietFrom = now;
-        m_settleQuiet.start(m_settleTime);
+        m_settleQuiet.start(m_nextSettle.value_or(m_settleTime));
         return;
     }
     m_assembler.take({reinterpret_cast<const std::uint8_t *>(chunk.constData()), static_cast<std::size_t>(chunk.size())}, now);

@@ -51,6 +51,9 @@ public:
     // After a time-out (or an abort), how long the line must be quiet before
     // the next request, so that a late reply is never taken for its answer.
     void setSettleTime(std::chrono::milliseconds quiet) { m_settleTime = quiet; }
+    // Before the next request the line must be quiet for `quiet` from now:
+    // the rest of a reply that was cut short goes by first.
+    void settleBeforeNext(std::chrono::milliseconds quiet);
 
     // Opens without waiting: opened() or openFailed() follows.
     void open();
@@ -91,6 +94,7 @@ private:
     engine::LineSettings m_settings;
     std::optional<std::chrono::nanoseconds> m_guardTime;
     std::chrono::milliseconds m_settleTime{0};
+    std::optional<std::chrono::milliseconds> m_nextSettle; // once, in place of m_settleTime
 
     State m_state = State::Idle;
     std::deque<QPointer<LineReply>> m_queue;

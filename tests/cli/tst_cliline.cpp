@@ -369,14 +369,19 @@ void TestCliLine::signalsLeaveThePortUsable()
     QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
     QCOMPARE(cli.exitCode(), 130);
     QVERIFY(QString::fromUtf8(cli.readAllStandardError()).startsWith("interrupted after "));
-    QCOMPARE(RunCli(runOp(sim.link, "Tarvik CT", "Read Energy", 1)).exitCode, 0);
+    // The port opens again (the answer to the request cut off may still be on its way).
+    const auto opensAgain = [&] {
+        const CliRun next = RunCli(runOp(sim.link, "Tarvik CT", "Read Energy", 1));
+        return next.exitCode != 4 && !next.err.contains("in use");
+    };
+    QVERIFY(opensAgain());
 
     QProcess shell;
     shell.start("bash", QStringList{"-c", R"("$0" "$@" | head -1)", CliProgram()}
                             + runOp(sim.link, "Tarvik CT", "Read Energy", 1, {"--repeat", "50"}));
     QVERIFY(shell.waitForFinished(30000));
     QCOMPARE(shell.readAllStandardOutput(), QByteArray("Current Energy is 1234.5677 KWh.\n"));
-    QCOMPARE(RunCli(runOp(sim.link, "Tarvik CT", "Read Energy", 1)).exitCode, 0);
+    QVERIFY(opensAgain());
 }
 
 // The port goes away in the middle of a sweep: what was found is printed all the same.

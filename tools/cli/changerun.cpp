@@ -6,7 +6,6 @@
 #include "history/historylog.h"
 
 #include <cctype>
-#include <functional>
 
 namespace cli {
 
@@ -83,13 +82,6 @@ std::string StepsText(const RowResult &row)
     return text;
 }
 
-// One write of a change: the catalogue command, its values, and how its effect is checked.
-struct ChangeRun::Step {
-    std::string_view command;
-    std::string value1;
-    std::optional<std::string> value2;
-    std::function<std::string(Verdict &)> verify; // why it is not verified, empty when it is
-};
 
 std::string CheckChange(const Options &options, const Change &change)
 {
@@ -114,7 +106,7 @@ ChangeRun::ChangeRun(LineSession &session, const Options &options, history::Hist
 {
 }
 
-RowResult ChangeRun::run(const Change &change)
+Task<RowResult> ChangeRun::run(const Change &change)
 {
     m_meter = change.meter;
     m_address = change.address;
@@ -123,51 +115,42 @@ RowResult ChangeRun::run(const Change &change)
     // Nothing is written unless every value of the row is one the meter takes.
     if (const auto refusal = CheckChange(m_options, change); !refusal.empty()) {
         m_err << "refused: " << refusal << "\n";
-        return {Verdict::Refused, refusal, {}};
+        co_return RowResult{Verdict::Refused, refusal, {}};
     }
     std::string reason;
     if (!m_session.setSettings(m_settings, reason)) {
         m_err << reason << "\n";
-        return {Verdict::PortFailed, reason, {}};
+        co_return RowResult{Verdict::PortFailed, reason, {}};
     }
     if (change.newAddress && *change.newAddress != change.address && !m_options.force) {
         // Two meters on one address could never be told apart again.
-        const Heard there = answersAt(*change.newAddress, 1);
+        const Heard there = co_await answersAt(*change.newAddress, 1);
         if (there == Heard::PortFailed || there == Heard::Interrupted)
-            return {verdictOf(there), there == Heard::PortFailed ? m_session.port() + " failed" : "interrupted", {}};
+            co_return RowResult{verdictOf(there), there == Heard::PortFailed ? m_session.port() + " failed" : "interrupted", {}};
         if (there == Heard::Answer || there == Heard::Garbled) {
             const std::string inUse = "address " + std::to_string(*change.newAddress) + " is in use";
             m_err << "refused: " << inUse << " (--force writes it all the same)\n";
-            return {Verdict::Refused, inUse, {}};
+            co_return RowResult{Verdict::Refused, inUse, {}};
         }
     }
-    if (change.newAddress)
-        step({ModifyMeterAddress, std::to_string(*change.newAddress), {},
-              [&, from = change.address](Verdict &verdict) {
-                  m_address = *change.newAddress;
-                  return verifyAddress(from, verdict);
-              }},
-             row);
-    if (row.verdict == Verdict::Verified && change.newBaud)
-        step({ModifyBaudRate, std::to_string(*change.newBaud), {},
-              [&](Verdict &verdict) {
-                  m_settings.baud = *change.newBaud;
-                  return verifySettings(verdict);
-              }},
-             row);
-    if (row.verdict == Verdict::Verified && change.newParity)
-        step({ModifyParity, upper(engine::ParityWord(*change.newParity)),
-              std::string(engine::StopBitsText(*change.newStopBits)),
-              [&](Verdict &verdict) {
-                  m_settings.parity = *change.newParity;
-                  m_settings.stopBits = *change.newStopBits;
-                  return verifySettings(verdict);
-              }},
-             row);
-    return row;
+    // Each step is a named local: what a coroutine is given must outlive its awaiting.
+    if (change.newAddress) {
+        const Step address{Setting::Address, ModifyMeterAddress, std::to_string(*change.newAddress), {}};
+        co_await step(address, change, row);
+    }
+    if (row.verdict == Verdict::Verified && change.newBaud) {
+        const Step baud{Setting::Baud, ModifyBaudRate, std::to_string(*change.newBaud), {}};
+        co_await step(baud, change, row);
+    }
+    if (row.verdict == Verdict::Verified && change.newParity) {
+        const Step parity{Setting::Parity, ModifyParity, upper(engine::ParityWord(*change.newParity)),
+                          std::string(engine::StopBitsText(*change.newStopBits))};
+        co_await step(parity, change, row);
+    }
+    co_return row;
 }
 
-RowResult ChangeRun::step(const Step &s, RowResult &row)
+Task<RowResult> ChangeRun::step(const Step &s, const Change &change, RowResult &row)
 {
     const Options op = operationOf(m_options, m_meter, s.command, m_address, s.value1, s.value2);
     const std::string value = s.value1 + (s.value2 ? "/" + *s.value2 : std::string());
@@ -183,25 +166,42 @@ RowResult ChangeRun::step(const Step &s, RowResult &row)
         row.detail = result.problem.empty() ? result.acknowledged : result.problem;
         return row;
     };
-    const auto outcome = Perform(m_session, m_meter, op.command, *preparation.prepared,
-                                 std::chrono::milliseconds(m_options.line.timeoutMs));
+    const auto outcome = co_await Perform(m_session, m_meter, op.command, *preparation.prepared,
+                                          std::chrono::milliseconds(m_options.line.timeoutMs));
     if (!m_options.noHistory)
         AppendHistory(m_history, m_meter, op.command, outcome, m_err);
     if (m_options.trace)
         m_tracer.exchange(outcome.request, outcome.exchange);
     switch (outcome.kind) {
     case Outcome::Kind::Success: break;
-    case Outcome::Kind::PortFailed: return done(Verdict::PortFailed, outcome.detail);
-    case Outcome::Kind::Interrupted: return done(Verdict::Interrupted, "interrupted");
-    case Outcome::Kind::Timeout: return done(Verdict::NoReply, "no reply to " + op.command);
+    case Outcome::Kind::PortFailed: co_return done(Verdict::PortFailed, outcome.detail);
+    case Outcome::Kind::Interrupted: co_return done(Verdict::Interrupted, "interrupted");
+    case Outcome::Kind::Timeout: co_return done(Verdict::NoReply, "no reply to " + op.command);
     case Outcome::Kind::Rejected:
-    case Outcome::Kind::Exception: return done(Verdict::Rejected, outcome.detail);
+    case Outcome::Kind::Exception: co_return done(Verdict::Rejected, outcome.detail);
     }
     result.acknowledged = outcome.detail;
     m_answersAt.clear();
-    Verdict verdict = Verdict::Verified;
-    const std::string problem = s.verify(verdict);
-    return done(problem.empty() ? Verdict::Verified : verdict, problem);
+    std::pair<std::string, Verdict> check;
+    switch (s.setting) {
+    case Setting::Address: {
+        const auto from = m_address;
+        m_address = *change.newAddress;
+        check = co_await verifyAddress(from);
+        break;
+    }
+    case Setting::Baud:
+        m_settings.baud = *change.newBaud;
+        check = co_await verifySettings();
+        break;
+    case Setting::Parity:
+        m_settings.parity = *change.newParity;
+        m_settings.stopBits = *change.newStopBits;
+        check = co_await verifySettings();
+        break;
+    }
+    const auto &[problem, verdict] = check;
+    co_return done(problem.empty() ? Verdict::Verified : verdict, problem);
 }
 
 void ChangeRun::print(const StepResult &result, const std::string &what)
@@ -237,77 +237,72 @@ void ChangeRun::print(const StepResult &result, const std::string &what)
     m_out << std::flush;
 }
 
-std::string ChangeRun::verifyAddress(std::uint8_t from, Verdict &verdict)
+Task<std::pair<std::string, Verdict>> ChangeRun::verifyAddress(std::uint8_t from)
 {
-    const Heard now = answersAt(m_address, 3);
-    if (now != Heard::Answer) {
-        verdict = verdictOf(now);
-        return now == Heard::PortFailed ? m_session.port() + " failed while the change was checked"
-                                        : "no answer at " + std::to_string(m_address);
-    }
+    using Result = std::pair<std::string, Verdict>;
+    const Heard now = co_await answersAt(m_address, 3);
+    if (now != Heard::Answer)
+        co_return Result{now == Heard::PortFailed ? m_session.port() + " failed while the change was checked"
+                                                  : "no answer at " + std::to_string(m_address),
+                         verdictOf(now)};
     const std::string where = m_session.throughGateway()
                                   ? "answers at " + std::to_string(m_address) + " through the gateway"
                                   : "answers at " + std::to_string(m_address) + " " + engine::ShortText(m_settings);
     if (from != m_address) {
-        const Heard old = answersAt(from, 1);
-        if (old == Heard::PortFailed || old == Heard::Interrupted) {
-            verdict = verdictOf(old);
-            return m_session.port() + " failed while the change was checked";
-        }
-        if (old == Heard::Answer) {
-            verdict = Verdict::Unverified;
-            return "still answers at " + std::to_string(from);
-        }
+        const Heard old = co_await answersAt(from, 1);
+        if (old == Heard::PortFailed || old == Heard::Interrupted)
+            co_return Result{m_session.port() + " failed while the change was checked", verdictOf(old)};
+        if (old == Heard::Answer)
+            co_return Result{"still answers at " + std::to_string(from), Verdict::Unverified};
     }
     m_answersAt = where;
-    return {};
+    co_return Result{};
 }
 
-std::string ChangeRun::verifySettings(Verdict &verdict)
+Task<std::pair<std::string, Verdict>> ChangeRun::verifySettings()
 {
-    std::string reason;
+    using Result = std::pair<std::string, Verdict>;
+    const auto failedWhileChecked = m_session.port() + " failed while the change was checked";
     if (m_session.throughGateway()) {
         // The tool's side of a gateway cannot follow: its serial side keeps its
         // own settings, so all that can be checked is that the meter still answers.
-        const Heard now = answersAt(m_address, 3);
+        const Heard now = co_await answersAt(m_address, 3);
         if (now == Heard::Answer) {
             m_answersAt = "still answers at " + std::to_string(m_address)
                           + " through the gateway (the gateway's serial side was not changed by this tool)";
-            return {};
+            co_return Result{};
         }
-        verdict = verdictOf(now);
-        return now == Heard::PortFailed ? m_session.port() + " failed while the change was checked"
-                                        : "no answer through the gateway; set its serial side to "
-                                              + engine::ShortText(m_settings) + " and check again";
+        co_return Result{now == Heard::PortFailed ? failedWhileChecked
+                                                  : "no answer through the gateway; set its serial side to "
+                                                        + engine::ShortText(m_settings) + " and check again",
+                         verdictOf(now)};
     }
-    if (!m_session.setSettings(m_settings, reason)) {
-        verdict = Verdict::PortFailed;
-        return reason;
-    }
-    const Heard now = answersAt(m_address, 3);
+    std::string reason;
+    if (!m_session.setSettings(m_settings, reason))
+        co_return Result{reason, Verdict::PortFailed};
+    const Heard now = co_await answersAt(m_address, 3);
     if (now == Heard::Answer) {
         m_answersAt = "answers at " + std::to_string(m_address) + " " + engine::ShortText(m_settings);
-        return {};
+        co_return Result{};
     }
-    verdict = verdictOf(now);
-    return now == Heard::PortFailed ? m_session.port() + " failed while the change was checked"
-                                    : "no answer at " + engine::ShortText(m_settings);
+    co_return Result{now == Heard::PortFailed ? failedWhileChecked : "no answer at " + engine::ShortText(m_settings),
+                     verdictOf(now)};
 }
 
 // A meter that has just taken a setting may need a moment: a few tries.
-Heard ChangeRun::answersAt(std::uint8_t address, int attempts)
+Task<Heard> ChangeRun::answersAt(std::uint8_t address, int attempts)
 {
     Heard heard = Heard::Nothing;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         const auto probe = ProbeFrame(address);
-        const auto result = m_session.exchange(probe);
+        const auto result = co_await m_session.exchange(probe);
         if (m_options.trace)
             m_tracer.exchange(probe, result);
         heard = Classify(result, address);
         if (heard == Heard::Answer || heard == Heard::PortFailed || heard == Heard::Interrupted)
-            return heard;
+            co_return heard;
     }
-    return heard;
+    co_return heard;
 }
 
 } // namespace cli

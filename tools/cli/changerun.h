@@ -66,14 +66,22 @@ public:
     ChangeRun(LineSession &session, const Options &options, history::HistoryLog &history, std::ostream &out,
               std::ostream &err);
 
-    RowResult run(const Change &change);
+    Task<RowResult> run(const Change &change);
 
 private:
-    struct Step;
-    RowResult step(const Step &step, RowResult &row);
-    std::string verifyAddress(std::uint8_t from, Verdict &verdict);
-    std::string verifySettings(Verdict &verdict);
-    Heard answersAt(std::uint8_t address, int attempts);
+    // Which setting a step writes, and so how it is verified.
+    enum class Setting { Address, Baud, Parity };
+    struct Step {
+        Setting setting;
+        std::string_view command;
+        std::string value1;
+        std::optional<std::string> value2;
+    };
+    Task<RowResult> step(const Step &step, const Change &change, RowResult &row);
+    // Why the change is not verified (empty when it is), with the verdict then.
+    Task<std::pair<std::string, Verdict>> verifyAddress(std::uint8_t from);
+    Task<std::pair<std::string, Verdict>> verifySettings();
+    Task<Heard> answersAt(std::uint8_t address, int attempts);
     void print(const StepResult &result, const std::string &what);
 
     LineSession &m_session;

@@ -2,6 +2,8 @@
 
 #include "options.h"
 
+#include "lineclient/task.h"
+
 #include <ostream>
 
 // What quorvane-cli does; each returns the process exit status.
@@ -15,17 +17,17 @@ int RunReply(const Options& options, std::ostream& out, std::ostream& err);
 
 // One operation on a line, once or --repeat times: 0 success, 1 refused or
 // rejected, 3 no reply, 4 the port failed.
-int RunOnLine(const Options& options, std::ostream& out, std::ostream& err);
+lineclient::Task<int> RunOnLine(const Options& options, std::ostream& out, std::ostream& err);
 
 // Sweeps the line for meters: 0 when one was found, 3 when none answered.
-int RunScan(const Options& options, std::ostream& out, std::ostream& err);
+lineclient::Task<int> RunScan(const Options& options, std::ostream& out, std::ostream& err);
 
 // Changes a meter's address, baud rate or parity and checks that each change
 // took: 0 all verified, 5 acknowledged but not verified.
-int RunSet(const Options& options, std::ostream& out, std::ostream& err);
+lineclient::Task<int> RunSet(const Options& options, std::ostream& out, std::ostream& err);
 
 // The rows of a plan file, each as set would change it, with a result file
 // beside the plan: every row gets a result, whatever ends the run.
-int RunPlan(const Options& options, std::ostream& out, std::ostream& err);
+lineclient::Task<int> RunPlan(const Options& options, std::ostream& out, std::ostream& err);
 
 } // namespace cli

@@ -9,7 +9,6 @@
 #include "serial/anyline.h"
 #include "serial/devicecheck.h"
 #include "serial/portdiscovery.h"
-#include "serial/tcpline.h"
 
 #include "interrupt.h"
 
@@ -26,87 +25,84 @@
 
 namespace cli {
 
-LineSession::LineSession(std::unique_ptr<serial::SerialLine> line, const LineOptions &options)
-    : m_line(std::move(line))
-    , m_exchanger(*m_line)
+LineSession::LineSession(std::unique_ptr<lineclient::LineClient> client, const LineOptions &options)
+    : m_client(std::move(client))
     , m_options(options)
-    , m_gateway(serial::isGatewayName(QString::fromStdString(options.port)))
-    , m_settle(options.settleMs.value_or(options.timeoutMs))
+    , m_gateway(m_client->throughGateway())
 {
-    m_exchanger.setLineSettings(options.settings);
+    m_client->setSettleTime(std::chrono::milliseconds(options.settleMs.value_or(options.timeoutMs)));
+    // A reply that comes after its time-out is never taken for the answer to
+    // the next request: it is thrown away, and said.
+    QObject::connect(m_client.get(), &lineclient::LineClient::lateBytesDiscarded, m_client.get(),
+                     [this](std::size_t count, serial::Clock::duration after) {
+                         if (!m_notes)
+                             return;
+                         char text[120];
+                         std::snprintf(text, sizeof text, "late reply discarded: %zu byte%s, %.0f ms after the time-out\n",
+                                       count, count == 1 ? "" : "s", std::chrono::duration<double, std::milli>(after).count());
+                         *m_notes << text << std::flush;
+                     });
     // Ctrl+C, SIGTERM, SIGPIPE: what runs is given up, nothing more is sent,
     // and the port is closed as on any other end.
     if (auto *interruption = Interruption::instance())
-        QObject::connect(interruption, &Interruption::requested, m_line.get(), [this] { m_exchanger.abort(); });
-    if (Interruption::caught())
-        m_exchanger.abort();
+        QObject::connect(interruption, &Interruption::requested, m_client.get(), [this] { m_client->abortAll(); });
 }
 
 LineSession::~LineSession()
 {
-    m_line->close();
+    m_client->close();
 }
 
-std::unique_ptr<LineSession> LineSession::Open(const LineOptions &options, std::string &reason)
+Task<std::unique_ptr<LineSession>> LineSession::Open(const LineOptions &options, std::string &reason)
 {
     // A serial device, or a gateway named rtu-tcp://HOST:PORT or modbus-tcp://HOST:PORT.
     const QString name = QString::fromStdString(options.port);
     if (const QString notSerial = serial::notASerialDevice(name); !notSerial.isEmpty()) {
         reason = "cannot open " + options.port + ": " + notSerial.toStdString();
-        return nullptr;
+        co_return nullptr;
     }
-    auto line = serial::makeLine(name);
-    if (line->applySettings(options.settings) != serial::PortError::None) {
+    auto client = std::make_unique<lineclient::LineClient>(name);
+    if (client->setSettings(options.settings) != serial::PortError::None) {
         reason = options.port + ": the port cannot take " + engine::ShortText(options.settings);
-        return nullptr;
+        co_return nullptr;
     }
-    line->setHandshaking(serial::Handshake::None);
-    if (const auto error = line->open(); error != serial::PortError::None) {
+    const auto [error, why] = co_await lineclient::Opened(*client);
+    if (error != serial::PortError::None) {
         reason = "cannot open " + options.port + ": " + serial::portErrorText(error).toStdString();
-        return nullptr;
+        co_return nullptr;
     }
-    return std::unique_ptr<LineSession>(new LineSession(std::move(line), options));
+    co_return std::unique_ptr<LineSession>(new LineSession(std::move(client), options));
 }
 
 bool LineSession::setSettings(const engine::LineSettings &settings, std::string &reason)
 {
-    if (m_line->applySettings(settings) != serial::PortError::None) {
+    if (m_client->setSettings(settings) != serial::PortError::None) {
         reason = m_options.port + ": the port cannot take " + engine::ShortText(settings);
         return false;
     }
-    m_exchanger.setLineSettings(settings);
     return true;
 }
 
-serial::ExchangeResult LineSession::exchange(const std::vector<std::uint8_t> &request, std::chrono::milliseconds timeout)
+Task<serial::ExchangeResult> LineSession::exchange(std::vector<std::uint8_t> request, std::chrono::milliseconds timeout)
 {
-    if (m_timedOut && m_settle.count() > 0) {
-        // A reply that comes after its time-out must not be taken for the
-        // answer to the next request.
-        const auto late = m_exchanger.settle(*m_timedOut, m_settle);
-        if (late.count > 0 && m_notes) {
-            char text[120];
-            std::snprintf(text, sizeof text, "late reply discarded: %zu byte%s, %.0f ms after the time-out\n", late.count,
-                          late.count == 1 ? "" : "s", std::chrono::duration<double, std::milli>(late.after).count());
-            *m_notes << text << std::flush;
-        }
+    if (Interruption::caught()) {
+        serial::ExchangeResult aborted;
+        aborted.end = serial::ExchangeResult::End::Aborted;
+        aborted.written = aborted.sent = aborted.ended = serial::Clock::now();
+        co_return aborted;
     }
-    m_timedOut.reset();
-    auto result = m_exchanger.exchange(request, timeout, m_options.echo);
-    if (result.end == serial::ExchangeResult::End::Timeout)
-        m_timedOut = result.ended;
-    return result;
+    co_return co_await lineclient::Finished{m_client->send(std::move(request), timeout, m_options.echo)};
 }
 
-Outcome Perform(LineSession &session, const std::string &meter, const std::string &command,
-                const PreparedOperation &prepared, std::chrono::milliseconds timeout)
+Task<Outcome> Perform(LineSession &session, const std::string &meter, const std::string &command,
+                      const PreparedOperation &prepared, std::chrono::milliseconds timeout)
 {
     using End = serial::ExchangeResult::End;
     const auto &state = prepared.state;
     Outcome outcome;
     outcome.request = engine::BuildRequestFrame(state.FrameKind, command, state.RequestCode, state.RequestAddress,
                                                 prepared.parameterCode, state.TimeData, state.TariffData);
-    outcome.exchange = session.exchange(outcome.request, timeout);
+    outcome.exchange = co_await session.exchange(outcome.request, timeout);
     const auto &reply = outcome.exchange.reply;
     switch (outcome.exchange.end) {
     case End::PortFailed:
@@ -114,11 +110,11 @@ Outcome Perform(LineSession &session, const std::string &meter, const std::strin
         outcome.detail = outcome.exchange.lost ? session.port() + " went away while the reply was awaited"
                                                : "cannot write to " + session.port() + ": "
                                                      + serial::portErrorText(outcome.exchange.error).toStdString();
-        return outcome;
+        co_return outcome;
     case End::Aborted:
         outcome.kind = Outcome::Kind::Interrupted;
         outcome.detail = "interrupted";
-        return outcome;
+        co_return outcome;
     case End::Timeout:
     case End::Complete:
     case End::Silence:
@@ -128,19 +124,19 @@ Outcome Perform(LineSession &session, const std::string &meter, const std::strin
     if (outcome.exchange.echoed) {
         outcome.kind = Outcome::Kind::Rejected;
         outcome.detail = EchoedRequest;
-        return outcome;
+        co_return outcome;
     }
     if (outcome.exchange.end == End::Timeout) {
         outcome.kind = Outcome::Kind::Timeout;
         outcome.detail = "timeout";
-        return outcome;
+        co_return outcome;
     }
     const auto check = engine::CheckReply(reply, static_cast<int>(reply.size()), state.RequestAddress, state.ReplyCode);
     if (check != engine::ReplyCheck::Accepted) {
         outcome.kind = check == engine::ReplyCheck::Exception && engine::ReplyComplete(reply) ? Outcome::Kind::Exception
                                                                                             : Outcome::Kind::Rejected;
         outcome.detail = engine::RejectionText(reply, state.RequestAddress, state.ReplyCode);
-        return outcome;
+        co_return outcome;
     }
     outcome.kind = Outcome::Kind::Success;
     outcome.detail = engine::ResultTexts(state, reply, meter, command).detail;
@@ -150,7 +146,7 @@ Outcome Perform(LineSession &session, const std::string &meter, const std::strin
         if (std::from_chars(energy.data(), energy.data() + energy.size(), value).ec == std::errc())
             outcome.energyKwh = value;
     }
-    return outcome;
+    co_return outcome;
 }
 
 const char *OutcomeWord(Outcome::Kind kind)

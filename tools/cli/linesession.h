@@ -3,8 +3,9 @@
 #include "operation.h"
 #include "options.h"
 
-#include "serial/exchange.h"
-#include "serial/serialline.h"
+#include "lineclient/lineclient.h"
+#include "lineclient/task.h"
+#include "serial/exchangeresult.h"
 
 #include <chrono>
 #include <memory>
@@ -20,16 +21,18 @@ class HistoryLog;
 // request at a time on it, and the window's judgement of each reply.
 namespace cli {
 
+using lineclient::Task;
+
 class LineSession
 {
 public:
     // nullptr with the reason when the port does not open.
-    static std::unique_ptr<LineSession> Open(const LineOptions &options, std::string &reason);
+    static Task<std::unique_ptr<LineSession>> Open(const LineOptions &options, std::string &reason);
     ~LineSession();
 
     // Switches the line, e.g. to the settings a meter was just given.
     bool setSettings(const engine::LineSettings &settings, std::string &reason);
-    const engine::LineSettings &settings() const { return m_exchanger.lineSettings(); }
+    const engine::LineSettings &settings() const { return m_client->settings(); }
     const std::string &port() const { return m_options.port; }
     // A gateway: the line settings never reach the wire; its serial side has its own.
     bool throughGateway() const { return m_gateway; }
@@ -39,30 +42,27 @@ public:
     // Where notes on the line go (late replies thrown away); none unless set.
     void setNotes(std::ostream *notes) { m_notes = notes; }
     // How long the line must be quiet after a time-out before the next request.
-    void setSettle(std::chrono::milliseconds quiet) { m_settle = quiet; }
+    void setSettle(std::chrono::milliseconds quiet) { m_client->setSettleTime(quiet); }
 
     // Waits until the line has been quiet for `quiet`, throwing away what
     // comes meanwhile: the rest of a reply that was cut short.
-    void letSettle(std::chrono::milliseconds quiet) { m_exchanger.settle(serial::Clock::now(), quiet); }
+    void letSettle(std::chrono::milliseconds quiet) { m_client->settleBeforeNext(quiet); }
 
     // One request and its reply. After a time-out the line is first let
     // settle; once the program is being stopped, nothing more is sent.
-    serial::ExchangeResult exchange(const std::vector<std::uint8_t> &request, std::chrono::milliseconds timeout);
-    serial::ExchangeResult exchange(const std::vector<std::uint8_t> &request)
+    Task<serial::ExchangeResult> exchange(std::vector<std::uint8_t> request, std::chrono::milliseconds timeout);
+    Task<serial::ExchangeResult> exchange(std::vector<std::uint8_t> request)
     {
-        return exchange(request, std::chrono::milliseconds(m_options.timeoutMs));
+        return exchange(std::move(request), std::chrono::milliseconds(m_options.timeoutMs));
     }
 
 private:
-    LineSession(std::unique_ptr<serial::SerialLine> line, const LineOptions &options);
+    LineSession(std::unique_ptr<lineclient::LineClient> client, const LineOptions &options);
 
-    std::unique_ptr<serial::SerialLine> m_line;
-    serial::Exchanger m_exchanger;
+    std::unique_ptr<lineclient::LineClient> m_client;
     LineOptions m_options;
     bool m_gateway = false;
     std::ostream *m_notes = nullptr;
-    std::chrono::milliseconds m_settle;
-    std::optional<serial::Clock::time_point> m_timedOut;
 };
 
 // One catalogue operation on the line, judged as the window judges it.
@@ -77,7 +77,7 @@ struct Outcome {
 
 // Builds the operation's request frame and exchanges it. The prepared state
 // must hold accepted values (PrepareOperation).
-Outcome Perform(LineSession &session, const std::string &meter, const std::string &command,
+Task<Outcome> Perform(LineSession &session, const std::string &meter, const std::string &command,
                 const PreparedOperation &prepared, std::chrono::milliseconds timeout);
 
 // What a reply that begins with the request itself is, on a line not said to echo.

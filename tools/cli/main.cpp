@@ -39,15 +39,19 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
     const cli::Interruption interruption;
-    switch (parsed.options->verb) {
-    case cli::Verb::Run:
-        return cli::RunOnLine(*parsed.options, std::cout, std::cerr);
-    case cli::Verb::Scan:
-        return cli::RunScan(*parsed.options, std::cout, std::cerr);
-    case cli::Verb::Set:
-        return cli::RunSet(*parsed.options, std::cout, std::cerr);
-    default:
-        break;
-    }
-    return 2;
+    const auto &options = *parsed.options;
+    auto work = options.verb == cli::Verb::Run    ? cli::RunOnLine(options, std::cout, std::cerr)
+                : options.verb == cli::Verb::Scan ? cli::RunScan(options, std::cout, std::cerr)
+                                                  : cli::RunSet(options, std::cout, std::cerr);
+    // The work runs on the event loop, which ends with it.
+    int status = -1;
+    bool done = false;
+    [](lineclient::Task<int> task, int &status, bool &done) -> lineclient::Detached {
+        status = co_await std::move(task);
+        done = true;
+        QCoreApplication::quit();
+    }(std::move(work), status, done);
+    if (!done)
+        app.exec();
+    return status;
 }

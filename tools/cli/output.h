@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/exchange.h"
+#include "serial/exchangeresult.h"
 
 #include <cstdint>
 #include <ostream>

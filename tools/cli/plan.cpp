@@ -61,18 +61,18 @@ std::filesystem::path resultPathFor(const std::filesystem::path &planPath)
 
 } // namespace
 
-int RunPlan(const Options &options, std::ostream &out, std::ostream &err)
+Task<int> RunPlan(const Options &options, std::ostream &out, std::ostream &err)
 {
     const std::string &file = *options.plan;
     std::error_code error;
     if (std::filesystem::is_directory(file, error)) {
         err << "quorvane-cli: --plan " << file << " is a folder, not a plan file\n";
-        return 2;
+        co_return 2;
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         err << "quorvane-cli: cannot read the plan " << file << "\n";
-        return 2;
+        co_return 2;
     }
     std::stringstream text;
     text << in.rdbuf();
@@ -81,7 +81,7 @@ int RunPlan(const Options &options, std::ostream &out, std::ostream &err)
         const auto &e = parse.error;
         err << "quorvane-cli: " << file << (e.line > 0 ? " line " + std::to_string(e.line) : std::string())
             << (e.column.empty() ? std::string() : ", column " + e.column) << ": " << e.what << "\n";
-        return 2;
+        co_return 2;
     }
     const Plan &plan = *parse.plan;
 
@@ -112,19 +112,19 @@ int RunPlan(const Options &options, std::ostream &out, std::ostream &err)
     }
     if (!problems.empty()) {
         err << problems << "nothing was sent\n";
-        return changes.size() == plan.rows.size() && refusals > 0 ? 1 : 2;
+        co_return changes.size() == plan.rows.size() && refusals > 0 ? 1 : 2;
     }
 
     const auto resultPath = resultPathFor(file);
     std::ofstream result(resultPath, std::ios::binary);
     if (!result) {
         err << "cannot write " << resultPath.string() << "\n";
-        return 2;
+        co_return 2;
     }
     result << commissioning::ResultHeader(plan) << std::flush;
 
     std::string reason;
-    const auto session = LineSession::Open(options.line, reason);
+    const auto session = co_await LineSession::Open(options.line, reason);
     if (!session)
         err << reason << "\n";
     else
@@ -141,7 +141,7 @@ int RunPlan(const Options &options, std::ostream &out, std::ostream &err)
         } else {
             out << "row " << i + 1 << " (" << changes[i].meter << " at " << int(changes[i].address) << "):\n";
             ChangeRun run(*session, options, history, out, err);
-            row = run.run(changes[i]);
+            row = co_await run.run(changes[i]);
             if (row.verdict == Verdict::PortFailed)
                 stopped = "not run: the port failed";
             else if (row.verdict == Verdict::Interrupted)
@@ -154,7 +154,7 @@ int RunPlan(const Options &options, std::ostream &out, std::ostream &err)
             worst = row.verdict;
     }
     out << "results in " << resultPath.string() << "\n";
-    return ExitCodeOf(worst);
+    co_return ExitCodeOf(worst);
 }
 
 } // namespace cli

@@ -61,7 +61,7 @@ bool AnswerFrom(const serial::ExchangeResult &result, std::uint8_t address)
     return Classify(result, address) == Heard::Answer;
 }
 
-Identity Identify(LineSession &session, std::uint8_t address, const serial::ExchangeResult &probeReply)
+Task<Identity> Identify(LineSession &session, std::uint8_t address, serial::ExchangeResult probeReply)
 {
     // The meter types by the energy read they answer, in the meter type list's order.
     std::map<std::string, std::vector<std::string>> typesByRead;
@@ -92,18 +92,20 @@ Identity Identify(LineSession &session, std::uint8_t address, const serial::Exch
         };
         // A reply cut by noise says nothing of what the device is: it is asked
         // again, and only a whole exception frame counts as "no such read".
-        auto result = frame == probe ? probeReply : session.exchange(frame);
+        serial::ExchangeResult result = probeReply;
+        if (frame != probe)
+            result = co_await session.exchange(frame);
         for (int attempt = 0; attempt < IdentifyAttempts && !judged(result) && Classify(result, address) != Heard::Answer;
              ++attempt) {
             if (result.end == serial::ExchangeResult::End::Aborted || result.end == serial::ExchangeResult::End::PortFailed)
                 break;
             if (Classify(result, address) == Heard::Garbled)
                 session.letSettle(session.timeout() * 2);
-            result = session.exchange(frame);
+            result = co_await session.exchange(frame);
         }
         if (result.end == serial::ExchangeResult::End::Aborted) {
             identity.interrupted = true;
-            return identity;
+            co_return identity;
         }
         if (!judged(result))
             continue;
@@ -114,7 +116,7 @@ Identity Identify(LineSession &session, std::uint8_t address, const serial::Exch
     if (!identity.answersRead)
         for (const auto &meter : withoutRead)
             identity.types.emplace_back(meter, std::string());
-    return identity;
+    co_return identity;
 }
 
 } // namespace cli

@@ -40,6 +40,6 @@ struct Identity {
     std::vector<std::pair<std::string, std::string>> types; // meter type, its energy text (empty: no read)
 };
 
-Identity Identify(LineSession &session, std::uint8_t address, const serial::ExchangeResult &probeReply);
+Task<Identity> Identify(LineSession &session, std::uint8_t address, serial::ExchangeResult probeReply);
 
 } // namespace cli

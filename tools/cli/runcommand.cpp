@@ -37,18 +37,18 @@ std::string jsonOf(const Options &o, const Outcome &outcome)
 
 } // namespace
 
-int RunOnLine(const Options &options, std::ostream &out, std::ostream &err)
+Task<int> RunOnLine(const Options &options, std::ostream &out, std::ostream &err)
 {
     const auto preparation = PrepareOperation(options);
     if (!preparation.prepared) {
         err << preparation.refusal << "\n";
-        return 1;
+        co_return 1;
     }
     std::string reason;
-    const auto session = LineSession::Open(options.line, reason);
+    const auto session = co_await LineSession::Open(options.line, reason);
     if (!session) {
         err << reason << "\n";
-        return 4;
+        co_return 4;
     }
     session->setNotes(&err);
     auto history = WindowHistoryLog();
@@ -59,11 +59,11 @@ int RunOnLine(const Options &options, std::ostream &out, std::ostream &err)
     Tracer tracer(out);
     int status = 0;
     for (int i = 0; i < options.repeat; ++i) {
-        const auto outcome = Perform(*session, options.meter, options.command, *preparation.prepared,
+        const auto outcome = co_await Perform(*session, options.meter, options.command, *preparation.prepared,
                                      std::chrono::milliseconds(options.line.timeoutMs));
         if (outcome.kind == Outcome::Kind::Interrupted) {
             err << "interrupted after " << i << " of " << options.repeat << " operations\n";
-            return ExitCodeOf(outcome.kind);
+            co_return ExitCodeOf(outcome.kind);
         }
         if (logThis)
             AppendHistory(history, options.meter, options.command, outcome, err);
@@ -83,13 +83,13 @@ int RunOnLine(const Options &options, std::ostream &out, std::ostream &err)
         NoteExtraBytes(outcome.exchange, err);
         // The reader of the output went away (SIGPIPE): nobody is told any more.
         if (!out)
-            return InterruptedExitCode();
+            co_return InterruptedExitCode();
         if (outcome.kind != Outcome::Kind::Success)
             status = ExitCodeOf(outcome.kind);
         if (outcome.kind == Outcome::Kind::PortFailed)
             break;
     }
-    return status;
+    co_return status;
 }
 
 } // namespace cli

@@ -110,15 +110,15 @@ private:
 
 } // namespace
 
-int RunScan(const Options &options, std::ostream &out, std::ostream &err)
+Task<int> RunScan(const Options &options, std::ostream &out, std::ostream &err)
 {
     LineOptions line = options.line;
     line.settings = settingsOf(options.line, options.framings.front());
     std::string reason;
-    const auto session = LineSession::Open(line, reason);
+    const auto session = co_await LineSession::Open(line, reason);
     if (!session) {
         err << reason << "\n";
-        return 4;
+        co_return 4;
     }
     // Each reply names its address, so a late one is told apart without
     // waiting for the line to settle after every silent address.
@@ -169,13 +169,14 @@ int RunScan(const Options &options, std::ostream &out, std::ostream &err)
             }
             if (std::find(answered.begin(), answered.end(), address) != answered.end())
                 continue;
-            auto reply = session->exchange(ProbeFrame(address), timeout);
+            const auto probe = ProbeFrame(address);
+            auto reply = co_await session->exchange(probe, timeout);
             Heard heard = Classify(reply, address);
             // Bytes cut by noise are asked for once more, with twice the time,
             // once the rest of what was cut has passed.
             if (heard == Heard::Garbled) {
                 session->letSettle(timeout * 2);
-                reply = session->exchange(ProbeFrame(address), timeout * 2);
+                reply = co_await session->exchange(probe, timeout * 2);
                 heard = Classify(reply, address);
             }
             if (heard == Heard::PortFailed) {
@@ -206,7 +207,7 @@ int RunScan(const Options &options, std::ostream &out, std::ostream &err)
             if (heard != Heard::Answer)
                 continue;
             answered.push_back(address);
-            const auto identity = Identify(*session, address, reply);
+            const auto identity = co_await Identify(*session, address, reply);
             if (identity.interrupted) {
                 status = InterruptedExitCode();
                 break;
@@ -234,10 +235,10 @@ int RunScan(const Options &options, std::ostream &out, std::ostream &err)
     else if (status != 0)
         err << "interrupted after " << done << " of " << total << " probes\n";
     if (status != 0)
-        return status;
+        co_return status;
     if (!out)
-        return InterruptedExitCode();
-    return answered.empty() ? 3 : 0;
+        co_return InterruptedExitCode();
+    co_return answered.empty() ? 3 : 0;
 }
 
 } // namespace cli

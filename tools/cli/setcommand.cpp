@@ -6,15 +6,15 @@
 
 namespace cli {
 
-int RunSet(const Options &options, std::ostream &out, std::ostream &err)
+Task<int> RunSet(const Options &options, std::ostream &out, std::ostream &err)
 {
     if (options.plan)
-        return RunPlan(options, out, err);
+        co_return co_await RunPlan(options, out, err);
     std::string reason;
-    const auto session = LineSession::Open(options.line, reason);
+    const auto session = co_await LineSession::Open(options.line, reason);
     if (!session) {
         err << reason << "\n";
-        return 4;
+        co_return 4;
     }
     session->setNotes(&err);
     if (session->throughGateway() && (options.newBaud || options.newParity))
@@ -22,9 +22,10 @@ int RunSet(const Options &options, std::ostream &out, std::ostream &err)
                "sent, and verified only by the meter still answering through the gateway\n";
     auto history = WindowHistoryLog();
     ChangeRun run(*session, options, history, out, err);
-    const auto row = run.run({options.address, options.meter, options.newAddress, options.newBaud, options.newParity,
-                              options.newStopBits});
-    return ExitCodeOf(row.verdict);
+    const Change change{options.address, options.meter, options.newAddress, options.newBaud, options.newParity,
+                        options.newStopBits};
+    const auto row = co_await run.run(change);
+    co_return ExitCodeOf(row.verdict);
 }
 
 } // namespace cli
