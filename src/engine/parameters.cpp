@@ -59,7 +59,7 @@ ParameterVerdict accept(int code)
 ParameterVerdict acceptAddress(OperationState& state, std::string_view text)
 {
     const double a = RoundHalfEven(LeadingNumber(text));
-    if (a < 1 || a > 247)
+    if (a < LowestMeterAddress || a > HighestAddress)
         return refuse(std::string(AddressRangeMessage), std::string(InputErrorCaption));
     state.NewAddress = static_cast<std::int16_t>(a);
     return accept(state.NewAddress);

@@ -2,6 +2,7 @@
 
 #include "catalogue/catalogue.h"
 #include "codec/hexcode.h"
+#include "engine/addressrule.h"
 
 #include <algorithm>
 #include <array>
@@ -12,6 +13,9 @@ namespace cli {
 namespace {
 
 using namespace catalogue::command;
+using engine::BroadcastAddress;
+using engine::HighestAddress;
+using engine::LowestMeterAddress;
 using engine::Parity;
 using engine::StopBits;
 
@@ -203,7 +207,7 @@ std::string store(Options& o, SweepLists& sweep, Key key, std::string_view name,
     case Key::Command: o.command = value; return {};
     case Key::Address:
         // The window's address rule, for every action: 0 (broadcast) to 247.
-        if (const auto a = number(value, 0, 247)) {
+        if (const auto a = number(value, BroadcastAddress, HighestAddress)) {
             o.address = static_cast<std::uint8_t>(*a);
             return {};
         }
@@ -296,7 +300,7 @@ std::string store(Options& o, SweepLists& sweep, Key key, std::string_view name,
         }
         return bad("addresses 1..247 such as 1-247 or 1,5,10-20");
     case Key::NewAddress:
-        if (const auto a = number(value, 1, 247)) {
+        if (const auto a = number(value, LowestMeterAddress, HighestAddress)) {
             o.newAddress = static_cast<std::uint8_t>(*a);
             return {};
         }
@@ -390,7 +394,7 @@ std::string checkChange(const Options& o, const std::vector<Key>& seen)
         return "missing --address";
     if (!catalogue::IsMeterType(o.meter))
         return "unknown meter type " + quoted(o.meter);
-    if (o.address < 1)
+    if (o.address < LowestMeterAddress)
         return "--address must be a number 1..247, not '0'";
     if (!o.newAddress && !o.newBaud && !o.newParity && !o.newStopBits)
         return "'set' needs --new-address, --new-baud or --new-parity with --new-stop-bits";
@@ -418,8 +422,9 @@ std::optional<std::vector<std::uint8_t>> ParseAddressList(std::string_view text)
     std::vector<std::uint8_t> addresses;
     for (const auto item : commaList(text)) {
         const auto dash = item.find('-');
-        const auto first = number(item.substr(0, dash), 1, 247);
-        const auto last = dash == std::string_view::npos ? first : number(item.substr(dash + 1), 1, 247);
+        const auto first = number(item.substr(0, dash), LowestMeterAddress, HighestAddress);
+        const auto last = dash == std::string_view::npos ? first
+                                                         : number(item.substr(dash + 1), LowestMeterAddress, HighestAddress);
         if (!first || !last || *last < *first)
             return std::nullopt;
         for (int a = *first; a <= *last; ++a)
@@ -497,7 +502,8 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
         if (o.framings.empty())
             return usage("no parity and stop-bit pair of the meters fits --parity and --stop-bits");
         if (o.addresses.empty())
-            o.addresses = *ParseAddressList("1-247");
+            for (int a = LowestMeterAddress; a <= HighestAddress; ++a)
+                o.addresses.push_back(static_cast<std::uint8_t>(a));
         // A sweep waits only a meter's turnaround at each silent address.
         if (!seenKey(seen, Key::Timeout))
             o.line.timeoutMs = 50;
