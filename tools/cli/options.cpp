@@ -77,16 +77,6 @@ constexpr std::array<std::pair<std::string_view, Verb>, 5> VerbNames{{
     {"frame", Verb::Frame}, {"reply", Verb::Reply}, {"run", Verb::Run}, {"scan", Verb::Scan}, {"set", Verb::Set},
 }};
 
-// The speeds the meters of the family take, the most common first.
-constexpr std::array<int, 6> MeterBauds = {9600, 19200, 38400, 4800, 2400, 1200};
-// The parity and stop-bit pairs the meters take, the most common first.
-constexpr std::array<std::pair<Parity, StopBits>, 4> MeterFramings{{
-    {Parity::None, StopBits::One},
-    {Parity::Even, StopBits::One},
-    {Parity::Odd, StopBits::One},
-    {Parity::None, StopBits::Two},
-}};
-
 // Control characters would break the one-line usage message.
 std::string quoted(std::string_view text)
 {
@@ -336,18 +326,31 @@ std::string store(Options& o, SweepLists& sweep, Key key, std::string_view name,
     return {};
 }
 
+// The parity and stop-bit pairs of the catalogue as line settings, in its order.
+std::vector<std::pair<Parity, StopBits>> meterPairs()
+{
+    std::vector<std::pair<Parity, StopBits>> pairs;
+    for (const auto& framing : catalogue::MeterFramings()) {
+        const auto parity = engine::ParityFromWord(lowered(framing.parity));
+        const auto stopBits = engine::StopBitsFromText(framing.stopBits);
+        if (parity && stopBits)
+            pairs.emplace_back(*parity, *stopBits);
+    }
+    return pairs;
+}
+
 // The settings a sweep tries: each baud rate with each parity and stop-bit
 // pair, the meters' own pairs unless both lists were given.
 std::vector<Framing> framingsOf(const SweepLists& sweep)
 {
-    const std::vector<int> bauds = sweep.bauds.empty() ? std::vector<int>(MeterBauds.begin(), MeterBauds.end()) : sweep.bauds;
+    const std::vector<int> bauds = sweep.bauds.empty() ? catalogue::SweepBauds() : sweep.bauds;
     std::vector<std::pair<Parity, StopBits>> pairs;
     if (!sweep.parities.empty() && !sweep.stopBits.empty()) {
         for (const auto p : sweep.parities)
             for (const auto s : sweep.stopBits)
                 pairs.emplace_back(p, s);
     } else {
-        for (const auto& [p, s] : MeterFramings)
+        for (const auto& [p, s] : meterPairs())
             if ((sweep.parities.empty() || std::count(sweep.parities.begin(), sweep.parities.end(), p))
                 && (sweep.stopBits.empty() || std::count(sweep.stopBits.begin(), sweep.stopBits.end(), s)))
                 pairs.emplace_back(p, s);
