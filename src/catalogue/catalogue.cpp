@@ -50,6 +50,24 @@ const CommandRow* findCommand(std::string_view name)
     return it == CommandRows.end() ? nullptr : &*it;
 }
 
+// baud, register code, single code, sweep rank
+constexpr std::array<MeterBaud, 6> BaudRows{{
+    {1200, 1, 5, 6},
+    {2400, 2, 0, 5},
+    {4800, 3, 1, 4},
+    {9600, 4, 2, 1},
+    {19200, 5, 3, 2},
+    {38400, 6, 4, 3},
+}};
+
+// parity, stop bits, code; the most common first
+constexpr std::array<MeterFraming, 4> FramingRows{{
+    {"NONE", "1", 0},
+    {"EVEN", "1", 1},
+    {"ODD", "1", 2},
+    {"NONE", "2", 3},
+}};
+
 // Code entries shared by several meter types.
 constexpr CodePair ReadSingleEnergy{"010401560002", "010404"};
 constexpr CodePair ReadScaledEnergy{"0103011E0002", "010304"};
@@ -191,6 +209,26 @@ bool Takes1200Baud(std::string_view meterType)
 {
     const auto* row = findRow(meterType);
     return row && row->takes1200Baud;
+}
+
+std::span<const MeterBaud> MeterBauds()
+{
+    return BaudRows;
+}
+
+std::vector<int> SweepBauds()
+{
+    auto ranked = BaudRows;
+    std::sort(ranked.begin(), ranked.end(), [](const MeterBaud& a, const MeterBaud& b) { return a.sweepRank < b.sweepRank; });
+    std::vector<int> bauds;
+    for (const auto& b : ranked)
+        bauds.push_back(b.baud);
+    return bauds;
+}
+
+std::span<const MeterFraming> MeterFramings()
+{
+    return FramingRows;
 }
 
 int CheckedValueCount(std::string_view cmd)

@@ -3,12 +3,13 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
 // The meter family: its meter types, the commands each offers, the request and
-// reply code tables and the frame kind of every pair. Names are display texts,
-// compared exactly and case-sensitively.
+// reply code tables, the frame kind of every pair and the line settings its
+// meters take. Names are display texts, compared exactly and case-sensitively.
 namespace catalogue {
 
 namespace command {
@@ -83,6 +84,34 @@ int TariffCount(std::string_view meterType);
 
 // Whether "Modify Baud Rate" may set the meter type to 1200 baud.
 bool Takes1200Baud(std::string_view meterType);
+
+// A baud rate the meters of the family take, with the parameter code
+// "Modify Baud Rate" writes for it in each frame kind and its place in a
+// sweep of the bus (1 is tried first: the most common rates first).
+struct MeterBaud {
+    int baud;
+    int registerCode; // frame kind 2
+    int singleCode;   // frame kind 3; 1200 only where Takes1200Baud
+    int sweepRank;
+};
+
+// A parity and stop-bit pair the meters take, written as the parity dialog
+// returns it, with the parameter code "Modify Parity" writes for it.
+struct MeterFraming {
+    std::string_view parity;   // "NONE", "EVEN", "ODD"
+    std::string_view stopBits; // "1", "2"
+    int code;
+};
+
+// The baud rates, slowest first, as the baud rate dialog lists them.
+std::span<const MeterBaud> MeterBauds();
+
+// The baud rates in the order a sweep of the bus tries them.
+std::vector<int> SweepBauds();
+
+// The parity and stop-bit pairs in code order, which is also the order a
+// sweep tries them, the most common first.
+std::span<const MeterFraming> MeterFramings();
 
 // How many dialog values of the command are checked before its frame is
 // built: 0 (reads, "Set Time", "Set Tariff"), 1 (address, baud rate) or

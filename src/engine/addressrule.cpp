@@ -23,7 +23,7 @@ AddressTextVerdict CheckAddressText(std::string_view text)
     int value = 0;
     for (const char c : digits)
         value = value * 10 + (c - '0');
-    return value <= 247 ? AddressTextVerdict::Valid : AddressTextVerdict::OutOfRange;
+    return value <= HighestAddress ? AddressTextVerdict::Valid : AddressTextVerdict::OutOfRange;
 }
 
 } // namespace engine

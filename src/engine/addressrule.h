@@ -6,6 +6,12 @@
 // text counts as 0), value 0..247, leading zeros allowed.
 namespace engine {
 
+// Slave addresses: 0 is the broadcast; a meter itself takes 1..247, the
+// range a sweep of the bus probes.
+inline constexpr int BroadcastAddress = 0;
+inline constexpr int LowestMeterAddress = 1;
+inline constexpr int HighestAddress = 247;
+
 enum class AddressTextVerdict { Valid, IllegalCharacters, OutOfRange };
 
 inline constexpr std::string_view IllegalCharactersMessage =

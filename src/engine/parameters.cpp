@@ -6,40 +6,13 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 
 namespace engine {
 
 namespace {
 
 using namespace catalogue::command;
-
-struct BaudCodes {
-    std::string_view text;
-    int registerCode; // frame kind 2
-    int singleCode;   // frame kind 3; -1 where the meter has no such setting
-};
-
-constexpr std::array<BaudCodes, 6> BaudTable{{
-    {"1200", 1, 5},
-    {"2400", 2, 0},
-    {"4800", 3, 1},
-    {"9600", 4, 2},
-    {"19200", 5, 3},
-    {"38400", 6, 4},
-}};
-
-struct ParityCode {
-    std::string_view parity;
-    std::string_view stopBits;
-    int code;
-};
-
-constexpr std::array<ParityCode, 4> ParityTable{{
-    {"NONE", "1", 0},
-    {"EVEN", "1", 1},
-    {"ODD", "1", 2},
-    {"NONE", "2", 3},
-}};
 
 constexpr std::array<std::string_view, 27> Ct1Table{
     "5", "50", "60", "75", "100", "125", "150", "200", "250", "300", "400", "500", "600", "750",
@@ -59,7 +32,7 @@ ParameterVerdict accept(int code)
 ParameterVerdict acceptAddress(OperationState& state, std::string_view text)
 {
     const double a = RoundHalfEven(LeadingNumber(text));
-    if (a < 1 || a > 247)
+    if (a < LowestMeterAddress || a > HighestAddress)
         return refuse(std::string(AddressRangeMessage), std::string(InputErrorCaption));
     state.NewAddress = static_cast<std::int16_t>(a);
     return accept(state.NewAddress);
@@ -67,13 +40,16 @@ ParameterVerdict acceptAddress(OperationState& state, std::string_view text)
 
 ParameterVerdict acceptBaud(OperationState& state, std::string_view meterType, std::uint8_t kind, std::string_view text)
 {
-    const auto it = std::find_if(BaudTable.begin(), BaudTable.end(), [&](const BaudCodes& b) { return b.text == text; });
+    // The dialog's text exactly: no blanks, no leading zeros.
+    const auto bauds = catalogue::MeterBauds();
+    const auto it = std::find_if(bauds.begin(), bauds.end(),
+                                 [&](const catalogue::MeterBaud& b) { return std::to_string(b.baud) == text; });
     int code = -1;
-    if (it != BaudTable.end()) {
+    if (it != bauds.end()) {
         if (kind == catalogue::FrameKindRegister)
             code = it->registerCode;
         else if (kind == catalogue::FrameKindSingle)
-            code = (it->text != "1200" || catalogue::Takes1200Baud(meterType)) ? it->singleCode : -1;
+            code = (it->baud != 1200 || catalogue::Takes1200Baud(meterType)) ? it->singleCode : -1;
     }
     if (code < 0)
         return refuse("Invalid Baud Rate, please try again!", "ERROR");
@@ -83,9 +59,11 @@ ParameterVerdict acceptBaud(OperationState& state, std::string_view meterType, s
 
 ParameterVerdict acceptParity(OperationState& state, std::string_view parity, std::string_view stopBits)
 {
-    const auto it = std::find_if(ParityTable.begin(), ParityTable.end(),
-                                 [&](const ParityCode& p) { return p.parity == parity && p.stopBits == stopBits; });
-    if (it == ParityTable.end())
+    const auto pairs = catalogue::MeterFramings();
+    const auto it = std::find_if(pairs.begin(), pairs.end(), [&](const catalogue::MeterFraming& p) {
+        return p.parity == parity && p.stopBits == stopBits;
+    });
+    if (it == pairs.end())
         return refuse("Invalid Parity, please try again!", "ERROR");
     state.NewParityText = std::string(parity);
     state.NewStopBitsText = std::string(stopBits);

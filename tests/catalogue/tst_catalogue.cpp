@@ -1,4 +1,5 @@
 #include "catalogue/catalogue.h"
+#include "engine/linesettings.h"
 
 #include <QtTest>
 
@@ -47,6 +48,16 @@ void TestCatalogue::lists()
     QCOMPARE(toQString(catalogue::CommandsOf("Tarvik CT")->defaultCommand), QStringLiteral("Read Energy"));
     QCOMPARE(toList(catalogue::TariffChoices("Morel-N")), QStringList({"NC", "T1", "T2", "T3", "T4"}));
     QCOMPARE(toList(catalogue::TariffChoices("Pesca-N")), QStringList({"NC", "T1", "T2"}));
+
+    // A sweep tries every rate the baud rate dialog offers, once, starting at
+    // the line's own default; the dialog lists them slowest first.
+    auto sweep = catalogue::SweepBauds();
+    QCOMPARE(sweep.front(), engine::LineSettings{}.baud);
+    std::vector<int> offered;
+    for (const auto& rate : catalogue::MeterBauds())
+        offered.push_back(rate.baud);
+    std::sort(sweep.begin(), sweep.end());
+    QCOMPARE(sweep, offered);
 }
 
 void TestCatalogue::selections_data()

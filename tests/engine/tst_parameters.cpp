@@ -1,4 +1,5 @@
 #include "catalogue/catalogue.h"
+#include "engine/linesettings.h"
 #include "engine/parameters.h"
 
 #include <QtTest>
@@ -39,6 +40,7 @@ private slots:
     void verdicts_data();
     void verdicts();
     void recordedTexts();
+    void sweepSettingsCanBeWritten();
 };
 
 void TestParameters::verdicts_data()
@@ -64,9 +66,12 @@ void TestParameters::verdicts_data()
     ok("Pesca-K", "Modify Baud Rate", "1200", "", 1);
     ok("Morel-K", "Modify Baud Rate", "9600", "", 4);
     ok("Morel-N", "Modify Baud Rate", "38400", "", 6);
+    ok("Corvi Link", "Modify Baud Rate", "19200", "", 3);
+    ok("Pesca-K", "Modify Baud Rate", "4800", "", 3);
     no("Tarvik CT", "Modify Baud Rate", "1200", "", BadBaud);
     no("Pesca-N", "Modify Baud Rate", "57600", "", BadBaud);
     no("Tarvik CT", "Modify Baud Rate", "9600 ", "", BadBaud);
+    no("Morel-K", "Modify Baud Rate", "09600", "", BadBaud);
     ok("Tarvik CT", "Modify Parity", "NONE", "1", 0);
     ok("Tarvik CT", "Modify Parity", "EVEN", "1", 1);
     ok("Corvi Link", "Modify Parity", "ODD", "1", 2);
@@ -138,6 +143,40 @@ void TestParameters::recordedTexts()
     QVERIFY(accept(state, "Corvi Link", "Modify Parity", "NONE", "2").accepted);
     QVERIFY(accept(state, "Morel-K", "Set CT", "1250", "5").accepted);
     QCOMPARE(recorded(state), QStringLiteral("2 19200 NONE/2 1250/5"));
+}
+
+void TestParameters::sweepSettingsCanBeWritten()
+{
+    // A meter a sweep found can be set to any rate the sweep tries (1200 only
+    // where the type takes it), each rate written as a code of its own.
+    for (const auto meter : catalogue::MeterTypeNames) {
+        if (!catalogue::Offers(meter, catalogue::command::ModifyBaudRate))
+            continue;
+        const QString m = QString::fromUtf8(meter.data(), qsizetype(meter.size()));
+        QSet<int> codes;
+        for (const int baud : catalogue::SweepBauds()) {
+            engine::OperationState state;
+            const auto verdict = accept(state, m, "Modify Baud Rate", QString::number(baud));
+            const bool takes = baud != 1200 || catalogue::Takes1200Baud(meter);
+            QVERIFY2(verdict.accepted == takes && !(takes && codes.contains(verdict.code)),
+                     qPrintable(m + " " + QString::number(baud)));
+            if (takes)
+                codes.insert(verdict.code);
+        }
+    }
+    // Each pair the sweep tries is a line setting and can be written, as a code of its own.
+    QSet<int> codes;
+    for (const auto& pair : catalogue::MeterFramings()) {
+        const auto parity = QString::fromUtf8(pair.parity.data(), qsizetype(pair.parity.size()));
+        const auto stopBits = QString::fromUtf8(pair.stopBits.data(), qsizetype(pair.stopBits.size()));
+        const QByteArray name = (parity + "/" + stopBits).toUtf8();
+        QVERIFY2(engine::ParityFromWord(parity.toLower().toStdString()) && engine::StopBitsFromText(stopBits.toStdString()),
+                 name.constData());
+        engine::OperationState state;
+        const auto verdict = accept(state, "Corvi Link", "Modify Parity", parity, stopBits);
+        QVERIFY2(verdict.accepted && !codes.contains(verdict.code), name.constData());
+        codes.insert(verdict.code);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestParameters)

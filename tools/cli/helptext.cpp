@@ -6,6 +6,10 @@ namespace cli {
 
 std::string HelpText()
 {
+    std::string sweepBauds;
+    for (const int baud : catalogue::SweepBauds())
+        sweepBauds += (sweepBauds.empty() ? "" : ",") + std::to_string(baud);
+
     std::string text = R"HELP(Usage:
   quorvane-cli frame --meter TYPE --command COMMAND --address N [value options]
   quorvane-cli reply --meter TYPE --command COMMAND --address N [value options] --bytes HEX
@@ -85,7 +89,7 @@ tool's refusal message.
 Line options (run, scan, set):
   --port PORT          the serial device (or a link to it)
   --baud N             9600 unless given (scan: a list, e.g. 9600,19200;
-                       default 9600,19200,38400,4800,2400,1200)
+                       default )HELP" + sweepBauds + R"HELP()
   --parity P           none, odd, even, mark or space; none unless given (scan: a
                        list of none, even, odd)
   --data-bits N        5..8, 8 unless given

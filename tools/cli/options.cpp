@@ -3,6 +3,7 @@
 #include "catalogue/catalogue.h"
 #include "codec/gatewayaddress.h"
 #include "codec/hexcode.h"
+#include "engine/addressrule.h"
 
 #include <algorithm>
 #include <array>
@@ -13,6 +14,9 @@ namespace cli {
 namespace {
 
 using namespace catalogue::command;
+using engine::BroadcastAddress;
+using engine::HighestAddress;
+using engine::LowestMeterAddress;
 using engine::Parity;
 using engine::StopBits;
 
@@ -72,16 +76,6 @@ constexpr std::array<OptionName, 32> OptionNames{{
 
 constexpr std::array<std::pair<std::string_view, Verb>, 5> VerbNames{{
     {"frame", Verb::Frame}, {"reply", Verb::Reply}, {"run", Verb::Run}, {"scan", Verb::Scan}, {"set", Verb::Set},
-}};
-
-// The speeds the meters of the family take, the most common first.
-constexpr std::array<int, 6> MeterBauds = {9600, 19200, 38400, 4800, 2400, 1200};
-// The parity and stop-bit pairs the meters take, the most common first.
-constexpr std::array<std::pair<Parity, StopBits>, 4> MeterFramings{{
-    {Parity::None, StopBits::One},
-    {Parity::Even, StopBits::One},
-    {Parity::Odd, StopBits::One},
-    {Parity::None, StopBits::Two},
 }};
 
 // Control characters would break the one-line usage message.
@@ -204,7 +198,7 @@ std::string store(Options& o, SweepLists& sweep, Key key, std::string_view name,
     case Key::Command: o.command = value; return {};
     case Key::Address:
         // The window's address rule, for every action: 0 (broadcast) to 247.
-        if (const auto a = number(value, 0, 247)) {
+        if (const auto a = number(value, BroadcastAddress, HighestAddress)) {
             o.address = static_cast<std::uint8_t>(*a);
             return {};
         }
@@ -300,7 +294,7 @@ std::string store(Options& o, SweepLists& sweep, Key key, std::string_view name,
         }
         return bad("addresses 1..247 such as 1-247 or 1,5,10-20");
     case Key::NewAddress:
-        if (const auto a = number(value, 1, 247)) {
+        if (const auto a = number(value, LowestMeterAddress, HighestAddress)) {
             o.newAddress = static_cast<std::uint8_t>(*a);
             return {};
         }
@@ -336,18 +330,31 @@ std::string store(Options& o, SweepLists& sweep, Key key, std::string_view name,
     return {};
 }
 
+// The parity and stop-bit pairs of the catalogue as line settings, in its order.
+std::vector<std::pair<Parity, StopBits>> meterPairs()
+{
+    std::vector<std::pair<Parity, StopBits>> pairs;
+    for (const auto& framing : catalogue::MeterFramings()) {
+        const auto parity = engine::ParityFromWord(lowered(framing.parity));
+        const auto stopBits = engine::StopBitsFromText(framing.stopBits);
+        if (parity && stopBits)
+            pairs.emplace_back(*parity, *stopBits);
+    }
+    return pairs;
+}
+
 // The settings a sweep tries: each baud rate with each parity and stop-bit
 // pair, the meters' own pairs unless both lists were given.
 std::vector<Framing> framingsOf(const SweepLists& sweep)
 {
-    const std::vector<int> bauds = sweep.bauds.empty() ? std::vector<int>(MeterBauds.begin(), MeterBauds.end()) : sweep.bauds;
+    const std::vector<int> bauds = sweep.bauds.empty() ? catalogue::SweepBauds() : sweep.bauds;
     std::vector<std::pair<Parity, StopBits>> pairs;
     if (!sweep.parities.empty() && !sweep.stopBits.empty()) {
         for (const auto p : sweep.parities)
             for (const auto s : sweep.stopBits)
                 pairs.emplace_back(p, s);
     } else {
-        for (const auto& [p, s] : MeterFramings)
+        for (const auto& [p, s] : meterPairs())
             if ((sweep.parities.empty() || std::count(sweep.parities.begin(), sweep.parities.end(), p))
                 && (sweep.stopBits.empty() || std::count(sweep.stopBits.begin(), sweep.stopBits.end(), s)))
                 pairs.emplace_back(p, s);
@@ -394,7 +401,7 @@ std::string checkChange(const Options& o, const std::vector<Key>& seen)
         return "missing --address";
     if (!catalogue::IsMeterType(o.meter))
         return "unknown meter type " + quoted(o.meter);
-    if (o.address < 1)
+    if (o.address < LowestMeterAddress)
         return "--address must be a number 1..247, not '0'";
     if (!o.newAddress && !o.newBaud && !o.newParity && !o.newStopBits)
         return "'set' needs --new-address, --new-baud or --new-parity with --new-stop-bits";
@@ -422,8 +429,9 @@ std::optional<std::vector<std::uint8_t>> ParseAddressList(std::string_view text)
     std::vector<std::uint8_t> addresses;
     for (const auto item : commaList(text)) {
         const auto dash = item.find('-');
-        const auto first = number(item.substr(0, dash), 1, 247);
-        const auto last = dash == std::string_view::npos ? first : number(item.substr(dash + 1), 1, 247);
+        const auto first = number(item.substr(0, dash), LowestMeterAddress, HighestAddress);
+        const auto last = dash == std::string_view::npos ? first
+                                                         : number(item.substr(dash + 1), LowestMeterAddress, HighestAddress);
         if (!first || !last || *last < *first)
             return std::nullopt;
         for (int a = *first; a <= *last; ++a)
@@ -501,7 +509,8 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
         if (o.framings.empty())
             return usage("no parity and stop-bit pair of the meters fits --parity and --stop-bits");
         if (o.addresses.empty())
-            o.addresses = *ParseAddressList("1-247");
+            for (int a = LowestMeterAddress; a <= HighestAddress; ++a)
+                o.addresses.push_back(static_cast<std::uint8_t>(a));
         // A sweep waits only a meter's turnaround at each silent address.
         if (!seenKey(seen, Key::Timeout))
             o.line.timeoutMs = 50;

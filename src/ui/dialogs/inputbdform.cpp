@@ -1,5 +1,6 @@
 #include "ui/dialogs/inputbdform.h"
 
+#include "catalogue/catalogue.h"
 #include "ui/twips.h"
 
 #include <QComboBox>
@@ -15,8 +16,8 @@ Input_BD_Form::Input_BD_Form(QWidget *parent)
     No_Command = makeButton(QStringLiteral("No_Command"), QStringLiteral("Cancel"), 3105, 1200, 1335, 435);
     OK_Command = makeButton(QStringLiteral("OK_Command"), QStringLiteral("Confirm"), 1260, 1200, 1335, 435);
     Combo1 = ui::place<QComboBox>(this, QStringLiteral("Combo1"), 3960, 375, 1380, 345);
-    Combo1->addItems({QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600"),
-                      QStringLiteral("19200"), QStringLiteral("38400")});
+    for (const auto &rate : catalogue::MeterBauds())
+        Combo1->addItem(QString::number(rate.baud));
     Combo1->setCurrentText(QStringLiteral("2400"));
 
     connect(OK_Command, &QPushButton::clicked, this, &Input_BD_Form::OK_Command_Click);
