@@ -2,12 +2,14 @@
 
 #include "lineclient/lineclient.h"
 
+#include <QCoreApplication>
 #include <QObject>
 
 #include <coroutine>
 #include <exception>
 #include <optional>
 #include <utility>
+#include <vector>
 
 // Work on a line written as one sequence of steps, each waiting for its reply
 // without blocking: a coroutine suspends at `co_await reply` and is resumed
@@ -68,6 +70,37 @@ struct Detached {
         void return_void() {}
         void unhandled_exception() { std::terminate(); }
     };
+};
+
+// `co_await AllOf<T>{tasks}`: every task run at the same time (each on its
+// own line), their values in the tasks' order once the last has ended.
+template <typename T>
+struct AllOf {
+    std::vector<Task<T>> tasks;
+    std::vector<std::optional<T>> values = {};
+    std::size_t left = 0;
+    bool await_ready() const { return tasks.empty(); }
+    void await_suspend(std::coroutine_handle<> awaiting)
+    {
+        values.resize(tasks.size());
+        left = tasks.size();
+        for (std::size_t i = 0; i < tasks.size(); ++i)
+            [](AllOf *all, std::size_t i, std::coroutine_handle<> awaiting) -> Detached {
+                all->values[i] = co_await std::move(all->tasks[i]);
+                // The last one resumes the waiting work from the event loop,
+                // never from inside another task's own resumption.
+                if (--all->left == 0)
+                    QMetaObject::invokeMethod(QCoreApplication::instance(), [awaiting] { awaiting.resume(); },
+                                              Qt::QueuedConnection);
+            }(this, i, awaiting);
+    }
+    std::vector<T> await_resume()
+    {
+        std::vector<T> out;
+        for (auto &value : values)
+            out.push_back(std::move(*value));
+        return out;
+    }
 };
 
 // `co_await Finished{reply}`: the reply's result once it has finished; the

@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
 
 class TestCliLine : public QObject
 {
@@ -39,6 +41,7 @@ private slots:
     void lateReadReplyIsNoAcknowledgment();
     void jsonAndTrace();
     void scanFindsTheBus();
+    void twoLinesAtOnce();
     void setChangesAndVerifies();
     void planOfThreeRows();
     void planOntoTakenAddresses();
@@ -232,6 +235,34 @@ void TestCliLine::scanFindsTheBus()
         const CliRun scan = RunCli(QStringList{"scan", "--port", cut.link} + oneSetting);
         QVERIFY2(scan.out.startsWith(listed), qPrintable(scan.out));
     }
+}
+
+// Two lines worked at the same time, each line's output named by its port;
+// Ctrl+C ends a sweep of both with what was found.
+void TestCliLine::twoLinesAtOnce()
+{
+    Simulator one, two;
+    QVERIFY(one.start({"--meter", "Tarvik CT@1"}));
+    QVERIFY(two.start({"--meter", "Morel-K@7", "--fault", "silent"}));
+    const QStringList ports{"--port", one.link, "--port", two.link};
+    CliRun run = RunCli(runOp(one.link, "Tarvik CT", "Read Energy", 1, {"--port", two.link, "--timeout", "200"}));
+    QCOMPARE(run.exitCode, 3);
+    QCOMPARE(run.out.split('\n', Qt::SkipEmptyParts),
+             (QStringList{one.link + ": Current Energy is 1234.5677 KWh.", two.link + ": timeout"}));
+
+    QProcess scan;
+    scan.start(CliProgram(), QStringList{"scan", "--baud", "9600", "--parity", "none", "--stop-bits", "1", "--json"} + ports);
+    QFile log(one.logPath());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QByteArray heard;
+    QTRY_VERIFY_WITH_TIMEOUT((heard += log.readAll()).contains("RX    05 04"), 20000);
+    ::kill(pid_t(scan.processId()), SIGINT);
+    QVERIFY(scan.waitForFinished(10000));
+    QCOMPARE(scan.exitCode(), 130);
+    const QJsonArray found = QJsonDocument::fromJson(scan.readAllStandardOutput()).array();
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found[0].toObject().value("port").toString(), one.link);
+    QVERIFY(QString::fromUtf8(scan.readAllStandardError()).contains("interrupted after "));
 }
 
 // A new address, then a new baud rate, each checked on the line.

@@ -101,8 +101,9 @@ std::string CheckChange(const Options &options, const Change &change)
 }
 
 ChangeRun::ChangeRun(LineSession &session, const Options &options, history::HistoryLog &history, std::ostream &out,
-                     std::ostream &err)
-    : m_session(session), m_options(options), m_history(history), m_out(out), m_err(err), m_tracer(out)
+                     std::ostream &err, std::string tag)
+    : m_session(session), m_options(options), m_history(history), m_out(out), m_err(err), m_tag(std::move(tag)),
+      m_tracer(out, m_tag)
 {
 }
 
@@ -114,7 +115,7 @@ Task<RowResult> ChangeRun::run(const Change &change)
     RowResult row;
     // Nothing is written unless every value of the row is one the meter takes.
     if (const auto refusal = CheckChange(m_options, change); !refusal.empty()) {
-        m_err << "refused: " << refusal << "\n";
+        m_err << m_tag << "refused: " << refusal << "\n";
         co_return RowResult{Verdict::Refused, refusal, {}};
     }
     std::string reason;
@@ -129,7 +130,7 @@ Task<RowResult> ChangeRun::run(const Change &change)
             co_return RowResult{verdictOf(there), there == Heard::PortFailed ? m_session.port() + " failed" : "interrupted", {}};
         if (there == Heard::Answer || there == Heard::Garbled) {
             const std::string inUse = "address " + std::to_string(*change.newAddress) + " is in use";
-            m_err << "refused: " << inUse << " (--force writes it all the same)\n";
+            m_err << m_tag << "refused: " << inUse << " (--force writes it all the same)\n";
             co_return RowResult{Verdict::Refused, inUse, {}};
         }
     }
@@ -154,7 +155,7 @@ Task<RowResult> ChangeRun::step(const Step &s, const Change &change, RowResult &
 {
     const Options op = operationOf(m_options, m_meter, s.command, m_address, s.value1, s.value2);
     const std::string value = s.value1 + (s.value2 ? "/" + *s.value2 : std::string());
-    const std::string what = op.command + " at " + std::to_string(m_address) + " to " + value;
+    const std::string what = m_tag + op.command + " at " + std::to_string(m_address) + " to " + value;
     const auto preparation = PrepareOperation(op);
     StepResult result{op.command, value, Verdict::Verified, {}, {}};
     const auto done = [&](Verdict verdict, std::string problem) {

@@ -63,8 +63,9 @@ std::string CheckChange(const Options &options, const Change &change);
 class ChangeRun
 {
 public:
+    // Every line printed begins with `tag` (the port, where several lines are worked).
     ChangeRun(LineSession &session, const Options &options, history::HistoryLog &history, std::ostream &out,
-              std::ostream &err);
+              std::ostream &err, std::string tag = {});
 
     Task<RowResult> run(const Change &change);
 
@@ -89,6 +90,7 @@ private:
     history::HistoryLog &m_history;
     std::ostream &m_out;
     std::ostream &m_err;
+    std::string m_tag;
     Tracer m_tracer;
     std::string m_meter;
     std::uint8_t m_address = 0;

@@ -87,7 +87,12 @@ Values go through the same checks as in the tool; a refused value prints the
 tool's refusal message.
 
 Line options (run, scan, set):
-  --port PORT          the serial device (or a link to it)
+  --port PORT          the serial device (or a link to it), or a gateway
+                       rtu-tcp://HOST:PORT or modbus-tcp://HOST:PORT. Given more
+                       than once (run, scan, set --plan), the lines are worked
+                       at the same time, each line's output begins with its
+                       port, and the line options apply to every line; a plan
+                       for several lines names each row's line in a column port
   --baud N             9600 unless given (scan: a list, e.g. 9600,19200;
                        default )HELP" + sweepBauds + R"HELP()
   --parity P           none, odd, even, mark or space; none unless given (scan: a

@@ -234,7 +234,12 @@ std::string store(Options& o, SweepLists& sweep, Key key, std::string_view name,
         // A gateway's address that cannot be read is the operator's mistake, not a port that fails to open.
         if (const auto gateway = codec::ParseGatewayName(value); codec::IsGatewayName(value) && !gateway.address)
             return "option --port: " + codec::GatewayProblemText(gateway.problem);
-        o.line.port = value;
+        if (std::find(o.ports.begin(), o.ports.end(), value) != o.ports.end())
+            return "option --port " + quoted(value) + " given twice";
+        // Several lines are worked at the same time; the first is the line of one-line work.
+        o.ports.emplace_back(value);
+        if (o.line.port.empty())
+            o.line.port = value;
         return {};
     case Key::Baud:
         for (const auto item : lists ? commaList(value) : std::vector<std::string_view>{value}) {
@@ -474,7 +479,7 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
             return usage("unknown option " + quoted(name));
         if (!(known->verbs & bit(o.verb)))
             return usage("option " + std::string(name) + " does not apply to '" + std::string(args[0]) + "'");
-        if (seenKey(seen, known->key))
+        if (seenKey(seen, known->key) && known->key != Key::Port)
             return usage("option " + std::string(name) + " given twice");
         seen.push_back(known->key);
 
@@ -517,6 +522,8 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
         break;
     case Verb::Set:
         problem = checkChange(o, seen);
+        if (problem.empty() && o.ports.size() > 1 && !o.plan)
+            problem = "'set' changes one meter on one line: give one --port, or a --plan with a port column";
         break;
     case Verb::Help:
         break;

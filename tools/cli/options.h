@@ -52,7 +52,8 @@ struct Options {
     std::optional<std::vector<std::uint8_t>> replyBytes;
 
     // run, scan, set
-    LineOptions line;
+    LineOptions line;                // line.port: the first --port
+    std::vector<std::string> ports;  // every --port, in the order given
     bool json = false;
     // run
     int repeat = 1;

@@ -93,7 +93,7 @@ void Tracer::line(serial::Clock::time_point at, std::string_view what, const std
     char head[64];
     std::snprintf(head, sizeof head, "%8s ms %+9.1f ms  ", Millis(at - m_start).c_str(),
                   std::chrono::duration<double, std::milli>(at - m_previous).count());
-    m_out << head << what << bytes << "\n";
+    m_out << m_prefix << head << what << bytes << "\n";
     m_previous = at;
 }
 

@@ -26,8 +26,10 @@ void NoteExtraBytes(const serial::ExchangeResult &result, std::ostream &err);
 class Tracer
 {
 public:
-    explicit Tracer(std::ostream &out)
+    // Each line begins with `prefix` (the port, where several lines are worked).
+    explicit Tracer(std::ostream &out, std::string prefix = {})
         : m_out(out)
+        , m_prefix(std::move(prefix))
     {
     }
     void exchange(std::span<const std::uint8_t> request, const serial::ExchangeResult &result);
@@ -36,6 +38,7 @@ private:
     void line(serial::Clock::time_point at, std::string_view what, const std::string &bytes);
 
     std::ostream &m_out;
+    std::string m_prefix;
     bool m_started = false;
     serial::Clock::time_point m_start;
     serial::Clock::time_point m_previous;

@@ -59,6 +59,47 @@ std::filesystem::path resultPathFor(const std::filesystem::path &planPath)
     return path;
 }
 
+// The rows of one line, one after another; the worst verdict, as a number that orders them.
+Task<int> planLine(const Options &options, const Plan &plan, const std::vector<Change> &changes,
+                   std::vector<std::size_t> rows, const std::string &port, bool tagged, std::ostream &result,
+                   std::ostream &out, std::ostream &err)
+{
+    const std::string tag = tagged ? port + ": " : std::string();
+    LineOptions line = options.line;
+    line.port = port;
+    std::string reason;
+    const auto session = co_await LineSession::Open(line, reason);
+    if (!session)
+        err << reason << "\n";
+    else
+        session->setNotes(&err);
+    auto history = WindowHistoryLog();
+    Verdict worst = session ? Verdict::Verified : Verdict::PortFailed;
+    std::optional<std::string> stopped; // why the rows left are not run
+    if (!session)
+        stopped = "not run: the port failed";
+    for (const std::size_t i : rows) {
+        RowResult row;
+        if (stopped) {
+            row = {Verdict::NotRun, *stopped, {}};
+        } else {
+            out << tag << "row " << i + 1 << " (" << changes[i].meter << " at " << int(changes[i].address) << "):\n";
+            ChangeRun run(*session, options, history, out, err, tag);
+            row = co_await run.run(changes[i]);
+            if (row.verdict == Verdict::PortFailed)
+                stopped = "not run: the port failed";
+            else if (row.verdict == Verdict::Interrupted)
+                stopped = "not run: interrupted";
+        }
+        result << commissioning::ResultRow(plan.rows[i], VerdictWord(row.verdict), StepsText(row)) << std::flush;
+        // The worst outcome decides the exit status; a port failure or a stop outranks the rest.
+        if (ExitCodeOf(row.verdict) != 0 && row.verdict != Verdict::NotRun
+            && static_cast<int>(row.verdict) > static_cast<int>(worst))
+            worst = row.verdict;
+    }
+    co_return static_cast<int>(worst);
+}
+
 } // namespace
 
 Task<int> RunPlan(const Options &options, std::ostream &out, std::ostream &err)
@@ -85,11 +126,22 @@ Task<int> RunPlan(const Options &options, std::ostream &out, std::ostream &err)
     }
     const Plan &plan = *parse.plan;
 
+    // With several lines every row names its own, one of those given.
+    if (options.ports.size() > 1)
+        for (const auto &row : plan.rows)
+            if (const auto port = plan.field(row, "port");
+                std::find(options.ports.begin(), options.ports.end(), port) == options.ports.end()) {
+                err << "quorvane-cli: " << file << " line " << row.line << ", column port: '" << port
+                    << "' is none of the --port lines given\n";
+                co_return 2;
+            }
+
     // Every row is checked before anything is sent.
     std::vector<Change> changes;
     std::string problems;
     int refusals = 0;
-    std::map<int, int> finalAddress; // the address each meter ends at, by the line that moves it there
+    // The address each meter ends at on its line, by the file line that moves it there.
+    std::map<std::pair<std::string, int>, int> finalAddress;
     for (const auto &row : plan.rows) {
         std::string problem;
         const auto change = changeOf(plan, row, options, problem);
@@ -102,12 +154,13 @@ Task<int> RunPlan(const Options &options, std::ostream &out, std::ostream &err)
             ++refusals;
         }
         const int to = change->newAddress.value_or(change->address);
-        if (const auto other = finalAddress.find(to); other != finalAddress.end()) {
+        const auto where = std::pair(options.ports.size() > 1 ? plan.field(row, "port") : std::string(), to);
+        if (const auto other = finalAddress.find(where); other != finalAddress.end()) {
             problems += file + " lines " + std::to_string(other->second) + " and " + std::to_string(row.line)
                         + ": both leave a meter at address " + std::to_string(to) + "\n";
             ++refusals;
         }
-        finalAddress.emplace(to, row.line);
+        finalAddress.emplace(where, row.line);
         changes.push_back(*change);
     }
     if (!problems.empty()) {
@@ -123,38 +176,20 @@ Task<int> RunPlan(const Options &options, std::ostream &out, std::ostream &err)
     }
     result << commissioning::ResultHeader(plan) << std::flush;
 
-    std::string reason;
-    const auto session = co_await LineSession::Open(options.line, reason);
-    if (!session)
-        err << reason << "\n";
-    else
-        session->setNotes(&err);
-    auto history = WindowHistoryLog();
-    Verdict worst = session ? Verdict::Verified : Verdict::PortFailed;
-    std::optional<std::string> stopped; // why the rows left are not run
-    if (!session)
-        stopped = "not run: the port failed";
-    for (std::size_t i = 0; i < plan.rows.size(); ++i) {
-        RowResult row;
-        if (stopped) {
-            row = {Verdict::NotRun, *stopped, {}};
-        } else {
-            out << "row " << i + 1 << " (" << changes[i].meter << " at " << int(changes[i].address) << "):\n";
-            ChangeRun run(*session, options, history, out, err);
-            row = co_await run.run(changes[i]);
-            if (row.verdict == Verdict::PortFailed)
-                stopped = "not run: the port failed";
-            else if (row.verdict == Verdict::Interrupted)
-                stopped = "not run: interrupted";
-        }
-        result << commissioning::ResultRow(plan.rows[i], VerdictWord(row.verdict), StepsText(row)) << std::flush;
-        // The worst outcome decides the exit status; a port failure or a stop outranks the rest.
-        if (ExitCodeOf(row.verdict) != 0 && row.verdict != Verdict::NotRun
-            && static_cast<int>(row.verdict) > static_cast<int>(worst))
-            worst = row.verdict;
+    // Each line works its own rows in the plan's order; the lines all at once.
+    const bool tagged = options.ports.size() > 1;
+    std::vector<Task<int>> lines;
+    for (const auto &port : options.ports) {
+        std::vector<std::size_t> rows;
+        for (std::size_t r = 0; r < plan.rows.size(); ++r)
+            if (!tagged || plan.field(plan.rows[r], "port") == port)
+                rows.push_back(r);
+        lines.push_back(planLine(options, plan, changes, std::move(rows), port, tagged, result, out, err));
     }
+    lineclient::AllOf<int> all{std::move(lines)}; // named: the lines point at it while they run
+    const auto worst = co_await all;
     out << "results in " << resultPath.string() << "\n";
-    co_return ExitCodeOf(worst);
+    co_return ExitCodeOf(static_cast<Verdict>(*std::max_element(worst.begin(), worst.end())));
 }
 
 } // namespace cli

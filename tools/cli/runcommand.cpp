@@ -13,10 +13,11 @@ namespace cli {
 
 namespace {
 
-std::string jsonOf(const Options &o, const Outcome &outcome)
+std::string jsonOf(const Options &o, const std::string &port, const Outcome &outcome)
 {
     const auto &x = outcome.exchange;
-    std::string json = "{\"meter\": " + JsonString(o.meter) + ", \"command\": " + JsonString(o.command)
+    std::string json = "{" + (port.empty() ? std::string() : "\"port\": " + JsonString(port) + ", ")
+                       + "\"meter\": " + JsonString(o.meter) + ", \"command\": " + JsonString(o.command)
                        + ", \"address\": " + std::to_string(o.address) + ", \"outcome\": "
                        + JsonString(OutcomeWord(outcome.kind)) + ", \"detail\": " + JsonString(outcome.detail)
                        + ", \"request\": " + JsonString(codec::HexText(outcome.request))
@@ -35,17 +36,15 @@ std::string jsonOf(const Options &o, const Outcome &outcome)
     return json + "}";
 }
 
-} // namespace
-
-Task<int> RunOnLine(const Options &options, std::ostream &out, std::ostream &err)
+// The operation on one line, as many times as asked.
+Task<int> runLine(const Options &options, const PreparedOperation &prepared, const std::string &port, bool tagged,
+                  std::ostream &out, std::ostream &err)
 {
-    const auto preparation = PrepareOperation(options);
-    if (!preparation.prepared) {
-        err << preparation.refusal << "\n";
-        co_return 1;
-    }
+    const std::string tag = tagged ? port + ": " : std::string();
+    LineOptions line = options.line;
+    line.port = port;
     std::string reason;
-    const auto session = co_await LineSession::Open(options.line, reason);
+    const auto session = co_await LineSession::Open(line, reason);
     if (!session) {
         err << reason << "\n";
         co_return 4;
@@ -56,13 +55,13 @@ Task<int> RunOnLine(const Options &options, std::ostream &out, std::ostream &err
     // its reads are logged only when asked. A write always is.
     const bool isWrite = catalogue::GetFrameKind(options.meter, options.command) != catalogue::FrameKindRead;
     const bool logThis = !options.noHistory && (options.repeat == 1 || options.history || isWrite);
-    Tracer tracer(out);
+    Tracer tracer(out, tag);
     int status = 0;
     for (int i = 0; i < options.repeat; ++i) {
-        const auto outcome = co_await Perform(*session, options.meter, options.command, *preparation.prepared,
-                                     std::chrono::milliseconds(options.line.timeoutMs));
+        const auto outcome = co_await Perform(*session, options.meter, options.command, prepared,
+                                              std::chrono::milliseconds(options.line.timeoutMs));
         if (outcome.kind == Outcome::Kind::Interrupted) {
-            err << "interrupted after " << i << " of " << options.repeat << " operations\n";
+            err << tag << "interrupted after " << i << " of " << options.repeat << " operations\n";
             co_return ExitCodeOf(outcome.kind);
         }
         if (logThis)
@@ -70,15 +69,15 @@ Task<int> RunOnLine(const Options &options, std::ostream &out, std::ostream &err
         if (options.trace)
             tracer.exchange(outcome.request, outcome.exchange);
         if (options.json)
-            out << jsonOf(options, outcome) << "\n";
+            out << jsonOf(options, tagged ? port : std::string(), outcome) << "\n";
         else if (outcome.kind == Outcome::Kind::Success)
-            out << outcome.detail << "\n";
+            out << tag << outcome.detail << "\n";
         else if (outcome.kind == Outcome::Kind::PortFailed)
             err << outcome.detail << "\n";
         else if (outcome.kind == Outcome::Kind::Timeout)
-            out << "timeout\n";
+            out << tag << "timeout\n";
         else
-            out << "rejected: " << outcome.detail << "\n";
+            out << tag << "rejected: " << outcome.detail << "\n";
         out.flush();
         NoteExtraBytes(outcome.exchange, err);
         // The reader of the output went away (SIGPIPE): nobody is told any more.
@@ -89,6 +88,29 @@ Task<int> RunOnLine(const Options &options, std::ostream &out, std::ostream &err
         if (outcome.kind == Outcome::Kind::PortFailed)
             break;
     }
+    co_return status;
+}
+
+} // namespace
+
+Task<int> RunOnLine(const Options &options, std::ostream &out, std::ostream &err)
+{
+    const auto preparation = PrepareOperation(options);
+    if (!preparation.prepared) {
+        err << preparation.refusal << "\n";
+        co_return 1;
+    }
+    // The same operation on every line given, all at the same time.
+    std::vector<Task<int>> lines;
+    for (const auto &port : options.ports)
+        lines.push_back(runLine(options, *preparation.prepared, port, options.ports.size() > 1, out, err));
+    lineclient::AllOf<int> all{std::move(lines)}; // named: the lines point at it while they run
+    const auto statuses = co_await all;
+    // A port failure outranks the rest, then an interruption, then the first failure.
+    int status = 0;
+    for (const int s : statuses)
+        if (s == 4 || (status != 4 && s != 0 && (status == 0 || s >= 128)))
+            status = s;
     co_return status;
 }
 

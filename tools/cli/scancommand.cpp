@@ -14,6 +14,7 @@ namespace cli {
 namespace {
 
 struct Found {
+    std::string port; // named in the output when several lines are swept
     std::uint8_t address;
     Framing framing;
     bool throughGateway; // the settings are the gateway's business, not known here
@@ -53,7 +54,7 @@ std::string typesText(const Found &found)
 
 std::string lineOf(const Found &f, const engine::LineSettings &s)
 {
-    const std::string where = "address " + std::to_string(f.address)
+    const std::string where = (f.port.empty() ? std::string() : f.port + ": ") + "address " + std::to_string(f.address)
                               + (f.throughGateway ? std::string(" through the gateway") : " at " + engine::ShortText(s));
     if (f.garbled)
         return where + ": bytes without a valid frame";
@@ -68,7 +69,8 @@ std::string jsonOf(const Found &f)
         if (!energy.empty())
             energies += (energies.empty() ? "" : ", ") + JsonString(type) + ": " + energy;
     }
-    std::string json = "{\"address\": " + std::to_string(f.address);
+    std::string json = "{" + (f.port.empty() ? std::string() : "\"port\": " + JsonString(f.port) + ", ")
+                       + "\"address\": " + std::to_string(f.address);
     if (!f.throughGateway)
         json += ", \"baud\": " + std::to_string(f.framing.baud) + ", \"parity\": "
                 + JsonString(engine::ParityWord(f.framing.parity)) + ", \"stop_bits\": "
@@ -82,9 +84,9 @@ std::string jsonOf(const Found &f)
 class Progress
 {
 public:
-    explicit Progress(std::ostream &err)
+    Progress(std::ostream &err, bool wanted)
         : m_err(err)
-        , m_on(::isatty(STDERR_FILENO) == 1)
+        , m_on(wanted && ::isatty(STDERR_FILENO) == 1)
     {
     }
     ~Progress() { clear(); }
@@ -108,29 +110,39 @@ private:
     bool m_shown = false;
 };
 
-} // namespace
 
-Task<int> RunScan(const Options &options, std::ostream &out, std::ostream &err)
+// What one line's sweep found, and how it ended.
+struct LineScan {
+    int status = 0; // 0, 4 the port failed, or the interrupted status
+    std::vector<Found> found;
+    std::size_t done = 0;
+    std::size_t total = 0;
+    bool meters = false; // a device answered with a valid frame
+};
+
+Task<LineScan> scanLine(const Options &options, const std::string &port, bool tagged, std::ostream &out, std::ostream &err)
 {
+    const std::string tag = tagged ? port + ": " : std::string();
     LineOptions line = options.line;
+    line.port = port;
     line.settings = settingsOf(options.line, options.framings.front());
     std::string reason;
     const auto session = co_await LineSession::Open(line, reason);
     if (!session) {
         err << reason << "\n";
-        co_return 4;
+        co_return LineScan{4, {}, 0, 0, false};
     }
     // Each reply names its address, so a late one is told apart without
     // waiting for the line to settle after every silent address.
     session->setSettle(std::chrono::milliseconds(options.line.settleMs.value_or(0)));
     session->setNotes(&err);
-    Progress progress(err);
+    Progress progress(err, !tagged);
     // Through a gateway the settings never reach the meters' line: one pass.
     const bool gateway = session->throughGateway();
     std::vector<Framing> framings = options.framings;
     if (gateway) {
         framings.resize(1);
-        err << "note: through a gateway the line settings are the gateway's; the addresses are swept once\n";
+        err << tag << "note: through a gateway the line settings are the gateway's; the addresses are swept once\n";
     }
     const auto timeout = std::chrono::milliseconds(options.line.timeoutMs);
     std::vector<Found> found;
@@ -190,17 +202,17 @@ Task<int> RunScan(const Options &options, std::ostream &out, std::ostream &err)
             if (heard == Heard::Echo && !echoNoted) {
                 echoNoted = true;
                 progress.clear();
-                err << "note: " << EchoedRequest << "\n";
+                err << tag << "note: " << EchoedRequest << "\n";
             }
             if (heard == Heard::OtherAddress) {
                 progress.clear();
-                err << "note: a late reply from address " << int(reply.reply[0]) << " came while address "
+                err << tag << "note: a late reply from address " << int(reply.reply[0]) << " came while address "
                     << int(address) << " was probed, and was discarded (a longer --timeout may find it)\n";
             }
             if (heard == Heard::Garbled) {
                 if (std::find(garbled.begin(), garbled.end(), address) == garbled.end()) {
                     garbled.push_back(address);
-                    report({address, framing, gateway, true, false, {}}, settings);
+                    report({tagged ? port : std::string(), address, framing, gateway, true, false, {}}, settings);
                 }
                 continue;
             }
@@ -212,7 +224,8 @@ Task<int> RunScan(const Options &options, std::ostream &out, std::ostream &err)
                 status = InterruptedExitCode();
                 break;
             }
-            report({address, framing, gateway, false, identity.answersRead, identity.types}, settings);
+            report({tagged ? port : std::string(), address, framing, gateway, false, identity.answersRead, identity.types},
+                   settings);
             if (options.first)
                 break;
         }
@@ -220,25 +233,52 @@ Task<int> RunScan(const Options &options, std::ostream &out, std::ostream &err)
             break;
     }
     progress.clear();
-    // What was found is printed whatever ended the sweep.
-    if (options.json) {
+    if (status == 4)
+        err << "cannot go on: " << port << " failed or went away\n";
+    co_return LineScan{status, std::move(found), done, total, !answered.empty()};
+}
+
+} // namespace
+
+Task<int> RunScan(const Options &options, std::ostream &out, std::ostream &err)
+{
+    // Several lines are swept at the same time, each with its own queue.
+    const bool tagged = options.ports.size() > 1;
+    std::vector<Task<LineScan>> sweeps;
+    for (const auto &port : options.ports)
+        sweeps.push_back(scanLine(options, port, tagged, out, err));
+    lineclient::AllOf<LineScan> all{std::move(sweeps)}; // named: the sweeps point at it while they run
+    const auto lines = co_await all;
+    // What was found is printed whatever ended a sweep.
+    int status = 0;
+    bool meters = false;
+    std::size_t done = 0, total = 0, found = 0;
+    if (options.json)
         out << "[";
-        for (std::size_t i = 0; i < found.size(); ++i)
-            out << (i ? ",\n " : "") << jsonOf(found[i]);
-        out << "]\n";
+    for (const auto &line : lines) {
+        for (const auto &f : line.found)
+            if (options.json)
+                out << (found++ ? ",\n " : "") << jsonOf(f);
+        meters = meters || line.meters;
+        done += line.done;
+        total += line.total;
+        // A port failure outranks the rest; an interruption is said once, for all.
+        if (line.status == 4 || (status == 0 && line.status != 0))
+            status = line.status;
     }
-    if (found.empty() && !options.json && status == 0)
+    if (options.json)
+        out << "]\n";
+    const bool anything = std::any_of(lines.begin(), lines.end(), [](const LineScan &l) { return !l.found.empty(); });
+    if (!anything && !options.json && status == 0)
         out << "no meter answered\n";
     out.flush();
-    if (status == 4)
-        err << "cannot go on: " << options.line.port << " failed or went away\n";
-    else if (status != 0)
+    if (status != 0 && status != 4)
         err << "interrupted after " << done << " of " << total << " probes\n";
     if (status != 0)
         co_return status;
     if (!out)
         co_return InterruptedExitCode();
-    co_return answered.empty() ? 3 : 0;
+    co_return meters ? 0 : 3;
 }
 
 } // namespace cli
