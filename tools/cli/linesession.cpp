@@ -74,6 +74,17 @@ Task<std::unique_ptr<LineSession>> LineSession::Open(const LineOptions &options,
     co_return std::unique_ptr<LineSession>(new LineSession(std::move(client), options));
 }
 
+Task<std::unique_ptr<LineSession>> LineSession::Open(const LineOptions &options, std::ostream &err)
+{
+    std::string reason;
+    auto session = co_await Open(options, reason);
+    if (!session)
+        err << reason << "\n";
+    else
+        session->setNotes(&err);
+    co_return session;
+}
+
 bool LineSession::setSettings(const engine::LineSettings &settings, std::string &reason)
 {
     if (m_client->setSettings(settings) != serial::PortError::None) {

@@ -28,6 +28,8 @@ class LineSession
 public:
     // nullptr with the reason when the port does not open.
     static Task<std::unique_ptr<LineSession>> Open(const LineOptions &options, std::string &reason);
+    // The same, saying on err why it did not open, and later what it noted on the line.
+    static Task<std::unique_ptr<LineSession>> Open(const LineOptions &options, std::ostream &err);
     ~LineSession();
 
     // Switches the line, e.g. to the settings a meter was just given.

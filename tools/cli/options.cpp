@@ -178,12 +178,7 @@ std::string fixedHex(std::string_view name, std::string_view value, std::size_t 
     return {};
 }
 
-// The lists a sweep was given, before they become framings.
-struct SweepLists {
-    std::vector<int> bauds;
-    std::vector<Parity> parities;
-    std::vector<StopBits> stopBits;
-};
+using commissioning::SweepLists;
 
 // Stores one option's value; the reason when the value is unusable.
 std::string store(Options& o, SweepLists& sweep, Key key, std::string_view name, std::string_view value)
@@ -335,43 +330,6 @@ std::string store(Options& o, SweepLists& sweep, Key key, std::string_view name,
     return {};
 }
 
-// The parity and stop-bit pairs of the catalogue as line settings, in its order.
-std::vector<std::pair<Parity, StopBits>> meterPairs()
-{
-    std::vector<std::pair<Parity, StopBits>> pairs;
-    for (const auto& framing : catalogue::MeterFramings()) {
-        const auto parity = engine::ParityFromWord(lowered(framing.parity));
-        const auto stopBits = engine::StopBitsFromText(framing.stopBits);
-        if (parity && stopBits)
-            pairs.emplace_back(*parity, *stopBits);
-    }
-    return pairs;
-}
-
-// The settings a sweep tries: each baud rate with each parity and stop-bit
-// pair, the meters' own pairs unless both lists were given.
-std::vector<Framing> framingsOf(const SweepLists& sweep)
-{
-    const std::vector<int> bauds = sweep.bauds.empty() ? catalogue::SweepBauds() : sweep.bauds;
-    std::vector<std::pair<Parity, StopBits>> pairs;
-    if (!sweep.parities.empty() && !sweep.stopBits.empty()) {
-        for (const auto p : sweep.parities)
-            for (const auto s : sweep.stopBits)
-                pairs.emplace_back(p, s);
-    } else {
-        for (const auto& [p, s] : meterPairs())
-            if ((sweep.parities.empty() || std::count(sweep.parities.begin(), sweep.parities.end(), p))
-                && (sweep.stopBits.empty() || std::count(sweep.stopBits.begin(), sweep.stopBits.end(), s)))
-                pairs.emplace_back(p, s);
-    }
-    std::vector<Framing> framings;
-    for (const int baud : bauds)
-        for (const auto& [p, s] : pairs)
-            if (std::find(framings.begin(), framings.end(), Framing{baud, p, s}) == framings.end())
-                framings.push_back({baud, p, s});
-    return framings;
-}
-
 bool seenKey(const std::vector<Key>& seen, Key key)
 {
     return std::find(seen.begin(), seen.end(), key) != seen.end();
@@ -510,8 +468,8 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
         problem = checkOperation(o, seen);
         break;
     case Verb::Scan:
-        o.framings = framingsOf(sweep);
-        if (o.framings.empty())
+        o.sweep = commissioning::SweepSettings(sweep);
+        if (o.sweep.empty())
             return usage("no parity and stop-bit pair of the meters fits --parity and --stop-bits");
         if (o.addresses.empty())
             for (int a = LowestMeterAddress; a <= HighestAddress; ++a)

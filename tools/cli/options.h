@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commissioning/sweepplan.h"
 #include "engine/linesettings.h"
 #include "engine/state.h"
 
@@ -28,13 +29,6 @@ struct LineOptions {
     bool echo = false; // a 2-wire adapter echoes what it sends
 };
 
-// One settings combination a sweep tries.
-struct Framing {
-    int baud = 9600;
-    engine::Parity parity = engine::Parity::None;
-    engine::StopBits stopBits = engine::StopBits::One;
-    friend bool operator==(const Framing &, const Framing &) = default;
-};
 
 // One run's choices, as the operator would make them in the main window and the dialogs.
 struct Options {
@@ -61,7 +55,7 @@ struct Options {
     bool noHistory = false;
     bool history = false; // every poll of --repeat in History.log too
     // scan
-    std::vector<Framing> framings; // in the order they are tried
+    std::vector<commissioning::SweepSetting> sweep; // the settings a scan tries, in order
     std::vector<std::uint8_t> addresses;
     bool first = false;
     // set

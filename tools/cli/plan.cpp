@@ -67,12 +67,7 @@ Task<int> planLine(const Options &options, const Plan &plan, const std::vector<C
     const std::string tag = tagged ? port + ": " : std::string();
     LineOptions line = options.line;
     line.port = port;
-    std::string reason;
-    const auto session = co_await LineSession::Open(line, reason);
-    if (!session)
-        err << reason << "\n";
-    else
-        session->setNotes(&err);
+    const auto session = co_await LineSession::Open(line, err);
     auto history = WindowHistoryLog();
     Verdict worst = session ? Verdict::Verified : Verdict::PortFailed;
     std::optional<std::string> stopped; // why the rows left are not run

@@ -43,13 +43,9 @@ Task<int> runLine(const Options &options, const PreparedOperation &prepared, con
     const std::string tag = tagged ? port + ": " : std::string();
     LineOptions line = options.line;
     line.port = port;
-    std::string reason;
-    const auto session = co_await LineSession::Open(line, reason);
-    if (!session) {
-        err << reason << "\n";
+    const auto session = co_await LineSession::Open(line, err);
+    if (!session)
         co_return 4;
-    }
-    session->setNotes(&err);
     auto history = WindowHistoryLog();
     // A poll of many reads would flood the log the window deletes past 2 MB:
     // its reads are logged only when asked. A write always is.

@@ -16,21 +16,13 @@ namespace {
 struct Found {
     std::string port; // named in the output when several lines are swept
     std::uint8_t address;
-    Framing framing;
+    commissioning::SweepSetting setting;
     bool throughGateway; // the settings are the gateway's business, not known here
     bool garbled;        // bytes came, but never a valid frame
     bool answersRead;
     std::vector<std::pair<std::string, std::string>> types;
 };
 
-engine::LineSettings settingsOf(const LineOptions &line, const Framing &f)
-{
-    engine::LineSettings s = line.settings;
-    s.baud = f.baud;
-    s.parity = f.parity;
-    s.stopBits = f.stopBits;
-    return s;
-}
 
 // "Tarvik CT, Tarvik DC (1234.5677 kWh); Morel-K (120.5 kWh)": types that read alike together.
 std::string typesText(const Found &found)
@@ -72,9 +64,9 @@ std::string jsonOf(const Found &f)
     std::string json = "{" + (f.port.empty() ? std::string() : "\"port\": " + JsonString(f.port) + ", ")
                        + "\"address\": " + std::to_string(f.address);
     if (!f.throughGateway)
-        json += ", \"baud\": " + std::to_string(f.framing.baud) + ", \"parity\": "
-                + JsonString(engine::ParityWord(f.framing.parity)) + ", \"stop_bits\": "
-                + std::string(engine::StopBitsText(f.framing.stopBits));
+        json += ", \"baud\": " + std::to_string(f.setting.baud) + ", \"parity\": "
+                + JsonString(engine::ParityWord(f.setting.parity)) + ", \"stop_bits\": "
+                + std::string(engine::StopBitsText(f.setting.stopBits));
     return json + ", \"answered\": " + JsonString(f.garbled ? "garbled" : f.answersRead ? "read" : "exception")
            + ", \"meter_types\": [" + types + "], \"energy_kwh\": {" + energies + "}}";
 }
@@ -125,7 +117,7 @@ Task<LineScan> scanLine(const Options &options, const std::string &port, bool ta
     const std::string tag = tagged ? port + ": " : std::string();
     LineOptions line = options.line;
     line.port = port;
-    line.settings = settingsOf(options.line, options.framings.front());
+    line.settings = commissioning::WithSetting(options.line.settings, options.sweep.front());
     std::string reason;
     const auto session = co_await LineSession::Open(line, reason);
     if (!session) {
@@ -139,16 +131,16 @@ Task<LineScan> scanLine(const Options &options, const std::string &port, bool ta
     Progress progress(err, !tagged);
     // Through a gateway the settings never reach the meters' line: one pass.
     const bool gateway = session->throughGateway();
-    std::vector<Framing> framings = options.framings;
+    std::vector<commissioning::SweepSetting> settingsTried = options.sweep;
     if (gateway) {
-        framings.resize(1);
+        settingsTried.resize(1);
         err << tag << "note: through a gateway the line settings are the gateway's; the addresses are swept once\n";
     }
     const auto timeout = std::chrono::milliseconds(options.line.timeoutMs);
     std::vector<Found> found;
     std::vector<std::uint8_t> answered; // each address is listed once, at the first settings it answers
     std::vector<std::uint8_t> garbled;  // and once more at most, where only garbled bytes came
-    const std::size_t total = framings.size() * options.addresses.size();
+    const std::size_t total = settingsTried.size() * options.addresses.size();
     std::size_t done = 0;
     bool echoNoted = false;
     int status = 0;
@@ -159,8 +151,8 @@ Task<LineScan> scanLine(const Options &options, const std::string &port, bool ta
             out << lineOf(f, settings) << "\n" << std::flush;
         }
     };
-    for (const auto &framing : framings) {
-        const auto settings = settingsOf(options.line, framing);
+    for (const auto &setting : settingsTried) {
+        const auto settings = commissioning::WithSetting(options.line.settings, setting);
         if (!session->setSettings(settings, reason)) {
             progress.clear();
             err << reason << "\n";
@@ -212,7 +204,7 @@ Task<LineScan> scanLine(const Options &options, const std::string &port, bool ta
             if (heard == Heard::Garbled) {
                 if (std::find(garbled.begin(), garbled.end(), address) == garbled.end()) {
                     garbled.push_back(address);
-                    report({tagged ? port : std::string(), address, framing, gateway, true, false, {}}, settings);
+                    report({tagged ? port : std::string(), address, setting, gateway, true, false, {}}, settings);
                 }
                 continue;
             }
@@ -224,7 +216,7 @@ Task<LineScan> scanLine(const Options &options, const std::string &port, bool ta
                 status = InterruptedExitCode();
                 break;
             }
-            report({tagged ? port : std::string(), address, framing, gateway, false, identity.answersRead, identity.types},
+            report({tagged ? port : std::string(), address, setting, gateway, false, identity.answersRead, identity.types},
                    settings);
             if (options.first)
                 break;

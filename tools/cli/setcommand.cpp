@@ -10,13 +10,9 @@ Task<int> RunSet(const Options &options, std::ostream &out, std::ostream &err)
 {
     if (options.plan)
         co_return co_await RunPlan(options, out, err);
-    std::string reason;
-    const auto session = co_await LineSession::Open(options.line, reason);
-    if (!session) {
-        err << reason << "\n";
+    const auto session = co_await LineSession::Open(options.line, err);
+    if (!session)
         co_return 4;
-    }
-    session->setNotes(&err);
     if (session->throughGateway() && (options.newBaud || options.newParity))
         err << "note: through a gateway the tool's own side cannot follow a new baud rate or parity; the write is "
                "sent, and verified only by the meter still answering through the gateway\n";

@@ -1,17 +1,58 @@
 #include "commissioning/plancsv.h"
+#include "commissioning/sweepplan.h"
 
 #include <QtTest>
 
-// Plan files as spreadsheets and people write them, and result files read back as plans.
-class TestPlanCsv : public QObject
+// The rules of commissioning a bus: plan files as spreadsheets and people
+// write them (and result files read back as plans), the settings a sweep tries.
+class TestCommissioning : public QObject
 {
     Q_OBJECT
 private slots:
     void plans_data();
     void plans();
+    void sweepSettings_data();
+    void sweepSettings();
 };
 
-void TestPlanCsv::plans_data()
+void TestCommissioning::sweepSettings_data()
+{
+    using engine::Parity;
+    using engine::StopBits;
+    QTest::addColumn<QList<int>>("bauds");
+    QTest::addColumn<QList<int>>("parities"); // engine::Parity values
+    QTest::addColumn<QList<int>>("stopBits"); // engine::StopBits values
+    QTest::addColumn<QString>("tried");
+    const auto p = [](std::initializer_list<Parity> l) { QList<int> o; for (auto x : l) o << int(x); return o; };
+    const auto s = [](std::initializer_list<StopBits> l) { QList<int> o; for (auto x : l) o << int(x); return o; };
+    QTest::newRow("one baud, the meters' own pairs") << QList<int>{4800} << p({}) << s({})
+                                                     << "4800 8N1, 4800 8E1, 4800 8O1, 4800 8N2";
+    QTest::newRow("even only") << QList<int>{9600, 19200} << p({Parity::Even}) << s({}) << "9600 8E1, 19200 8E1";
+    QTest::newRow("two stop bits only") << QList<int>{9600} << p({}) << s({StopBits::Two}) << "9600 8N2";
+    QTest::newRow("both lists: every pair") << QList<int>{9600} << p({Parity::Odd}) << s({StopBits::Two}) << "9600 8O2";
+    QTest::newRow("a baud twice") << QList<int>{9600, 9600} << p({Parity::None}) << s({StopBits::One}) << "9600 8N1";
+    QTest::newRow("both lists: a pair the meters do not take") << QList<int>{9600} << p({Parity::Even}) << s({StopBits::Two}) << "9600 8E2";
+}
+
+void TestCommissioning::sweepSettings()
+{
+    QFETCH(QList<int>, bauds);
+    QFETCH(QList<int>, parities);
+    QFETCH(QList<int>, stopBits);
+    QFETCH(QString, tried);
+    commissioning::SweepLists lists;
+    lists.bauds.assign(bauds.begin(), bauds.end());
+    for (const int x : parities)
+        lists.parities.push_back(engine::Parity(x));
+    for (const int x : stopBits)
+        lists.stopBits.push_back(engine::StopBits(x));
+    QStringList got;
+    for (const auto &setting : commissioning::SweepSettings(lists))
+        got << QString::fromStdString(engine::ShortText(commissioning::WithSetting(engine::LineSettings{}, setting)));
+    QCOMPARE(got.join(", "), tried);
+}
+
+void TestCommissioning::plans_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("parsed"); // rows as "line: field|field", or the error as "line N column C: ..."
@@ -36,7 +77,7 @@ void TestPlanCsv::plans_data()
     QTest::newRow("unclosed quote") << QByteArray("address,meter\n1,\"Tarvik CT\n") << "line 2: a quote is never closed";
 }
 
-void TestPlanCsv::plans()
+void TestCommissioning::plans()
 {
     QFETCH(QByteArray, text);
     QFETCH(QString, parsed);
@@ -67,5 +108,5 @@ void TestPlanCsv::plans()
     QCOMPARE(got, parsed);
 }
 
-QTEST_APPLESS_MAIN(TestPlanCsv)
-#include "tst_plancsv.moc"
+QTEST_APPLESS_MAIN(TestCommissioning)
+#include "tst_commissioning.moc"
