@@ -454,6 +454,12 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
     const auto isHelp = [](std::string_view arg) { return arg == "--help" || arg == "-h"; };
     if (!args.empty() && isHelp(args[0]))
         return {Options{}, {}};
+    // As help, in the first place.
+    if (!args.empty() && args[0] == "--version") {
+        Options o;
+        o.verb = Verb::Version;
+        return {o, {}};
+    }
     if (args.empty())
         return usage("no action given; expected 'frame', 'reply', 'run', 'scan' or 'set'");
 
@@ -526,6 +532,7 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
             problem = "'set' changes one meter on one line: give one --port, or a --plan with a port column";
         break;
     case Verb::Help:
+    case Verb::Version:
         break;
     }
     if (!problem.empty())

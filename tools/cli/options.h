@@ -12,9 +12,10 @@
 // The command line of quorvane-cli, parsed and checked against the catalogue.
 namespace cli {
 
-// What a run does: print the help, build a frame, judge a reply, or talk to
-// meters on a line: one operation, a sweep of the bus, a change and its check.
-enum class Verb { Help, Frame, Reply, Run, Scan, Set };
+// What a run does: print the help or the version, build a frame, judge a reply,
+// or talk to meters on a line: one operation, a sweep of the bus, a change and
+// its check.
+enum class Verb { Help, Frame, Reply, Run, Scan, Set, Version };
 
 // The line the operations go out on.
 struct LineOptions {
