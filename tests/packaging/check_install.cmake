@@ -1,7 +1,8 @@
 cmake_minimum_required(VERSION 3.22)
 # Installs the build into a scratch prefix and checks it holds what an operator
-# gets and nothing of the developer's: the three programs, the menu entry and
-# its icon at every size; no tests, benchmarks or screenshot tool.
+# gets and nothing of the developer's: the three programs with their manual
+# pages, the completion of quorvane-cli, the menu entry and its icon at every
+# size; no tests, benchmarks or screenshot tool.
 set(ICON_SIZES 16 24 32 48 64 128 256) # the hicolor sizes menus and launchers look for
 unset(ENV{DESTDIR})
 file(REMOVE_RECURSE ${PREFIX})
@@ -12,9 +13,9 @@ if(NOT result EQUAL 0)
 endif()
 
 set(programs quorvane quorvane-cli quorvane-sim)
-set(expected share/applications/quorvane.desktop)
+set(expected share/applications/quorvane.desktop share/bash-completion/completions/quorvane-cli)
 foreach(program IN LISTS programs)
-    list(APPEND expected bin/${program})
+    list(APPEND expected bin/${program} share/man/man1/${program}.1.gz)
 endforeach()
 foreach(size IN LISTS ICON_SIZES)
     list(APPEND expected share/icons/hicolor/${size}x${size}/apps/quorvane.png)
@@ -66,4 +67,19 @@ foreach(program IN LISTS programs)
         message(FATAL_ERROR "installed ${program} --version: ${result}, printed '${output}' ${error}")
     endif()
 endforeach()
+
+# The completion offers the actions, an action's options and the meter types.
+function(check_completion line expected)
+    execute_process(COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/complete.sh
+        ${PREFIX}/share/bash-completion/completions/quorvane-cli ${PREFIX}/bin/quorvane-cli "${line}"
+        RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE error)
+    string(REPLACE "\n" ";" output "${output}")
+    list(REMOVE_ITEM output "")
+    if(NOT result EQUAL 0 OR NOT output STREQUAL expected)
+        message(FATAL_ERROR "completing 'quorvane-cli ${line}': '${output}', not '${expected}' ${error}")
+    endif()
+endfunction()
+check_completion("" "frame;reply;run;scan;set;--help;--version")
+check_completion("set --port /dev/null --new-" "--new-address;--new-baud;--new-parity;--new-stop-bits")
+check_completion("frame --meter Tar" "Tarvik CT;Tarvik DC")
 file(REMOVE_RECURSE ${PREFIX})

@@ -27,6 +27,9 @@ int main(int argc, char* argv[])
     case cli::Verb::Version:
         std::cout << "quorvane-cli " << QuorvaneVersion << "\n";
         return 0;
+    case cli::Verb::CompletionLists:
+        std::cout << cli::CompletionLists();
+        return 0;
     case cli::Verb::Frame:
         return cli::RunFrame(*parsed.options, std::cout, std::cerr);
     case cli::Verb::Reply:
