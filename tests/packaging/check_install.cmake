@@ -2,7 +2,8 @@ cmake_minimum_required(VERSION 3.22)
 # Installs the build into a scratch prefix and checks it holds what an operator
 # gets and nothing of the developer's: the three programs with their manual
 # pages, the completion of quorvane-cli, the menu entry and its icon at every
-# size; no tests, benchmarks or screenshot tool.
+# size, the copyright file and the Debian changelog; no tests, benchmarks or
+# screenshot tool.
 set(ICON_SIZES 16 24 32 48 64 128 256) # the hicolor sizes menus and launchers look for
 unset(ENV{DESTDIR})
 file(REMOVE_RECURSE ${PREFIX})
@@ -13,7 +14,8 @@ if(NOT result EQUAL 0)
 endif()
 
 set(programs quorvane quorvane-cli quorvane-sim)
-set(expected share/applications/quorvane.desktop share/bash-completion/completions/quorvane-cli)
+set(expected share/applications/quorvane.desktop share/bash-completion/completions/quorvane-cli
+    share/doc/quorvane/copyright share/doc/quorvane/changelog.Debian.gz share/lintian/overrides/quorvane)
 foreach(program IN LISTS programs)
     list(APPEND expected bin/${program} share/man/man1/${program}.1.gz)
 endforeach()
