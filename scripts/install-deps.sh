@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quorvane needs to build, package, run and test
-# (dpkg-dev and file: cpack reads the Depends line off the built programs).
+# (dpkg-dev and file: cpack reads the Depends line off the built programs;
+# lintian checks the package).
 # Safe to run again: it only calls apt-get when a package is missing.
 set -euo pipefail
 
 packages=(
-    g++ make cmake dpkg-dev file
+    g++ make cmake dpkg-dev file lintian
     qt6-base-dev qt6-serialport-dev libqt6serialport6
     fonts-dejavu-core fonts-liberation2
     socat python3 python3-pymodbus python3-serial python3-serial-asyncio

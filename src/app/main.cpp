@@ -19,6 +19,11 @@ int main(int argc, char *argv[])
     bool reportShown = false;
     int holdMs = 0;
     for (int i = 1; i < argc; ++i) {
+        // Before any window: the version needs no display.
+        if (qstrcmp(argv[i], "--version") == 0) {
+            std::printf("quorvane %s\n", QuorvaneVersion);
+            return 0;
+        }
         if (qstrcmp(argv[i], "--demo") == 0)
             demo = true;
         else if (qstrcmp(argv[i], "--report-shown") == 0)

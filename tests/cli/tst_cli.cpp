@@ -58,6 +58,8 @@ void TestCli::runs_data()
     row("--tariff-data 013008 00..",
         op("frame", "Pesca-N", "Set Tariff", "1", {"--tariff-data", "013008" + QString(54, '0')}), 0, SetTariff);
     row("--tariff T1 08:30", op("frame", "Pesca-N", "Set Tariff", "1", {"--tariff", "T1 08:30"}), 0, SetTariff);
+    // Asked for in the first place, as --help is: the name and the build's version.
+    row("--version", {"--version"}, 0, "quorvane-cli " QUORVANE_VERSION);
 
     // Refused values: the message, exactly, and exit 1.
     row("baud 1200 on Tarvik CT", op("frame", "Tarvik CT", "Modify Baud Rate", "1", {"--value", "1200"}), 1, "",

@@ -1,7 +1,9 @@
 cmake_minimum_required(VERSION 3.22)
 # Installs the build into a scratch prefix and checks it holds what an operator
-# gets and nothing of the developer's: the three programs, the menu entry and
-# its icon at every size; no tests, benchmarks or screenshot tool.
+# gets and nothing of the developer's: the three programs with their manual
+# pages, the completion of quorvane-cli, the menu entry and its icon at every
+# size, the copyright file and the Debian changelog; no tests, benchmarks or
+# screenshot tool.
 set(ICON_SIZES 16 24 32 48 64 128 256) # the hicolor sizes menus and launchers look for
 unset(ENV{DESTDIR})
 file(REMOVE_RECURSE ${PREFIX})
@@ -11,7 +13,12 @@ if(NOT result EQUAL 0)
     message(FATAL_ERROR "cmake --install failed: ${error}")
 endif()
 
-set(expected bin/quorvane bin/quorvane-cli bin/quorvane-sim share/applications/quorvane.desktop)
+set(programs quorvane quorvane-cli quorvane-sim)
+set(expected share/applications/quorvane.desktop share/bash-completion/completions/quorvane-cli
+    share/doc/quorvane/copyright share/doc/quorvane/changelog.Debian.gz share/lintian/overrides/quorvane)
+foreach(program IN LISTS programs)
+    list(APPEND expected bin/${program} share/man/man1/${program}.1.gz)
+endforeach()
 foreach(size IN LISTS ICON_SIZES)
     list(APPEND expected share/icons/hicolor/${size}x${size}/apps/quorvane.png)
 endforeach()
@@ -52,4 +59,29 @@ foreach(program quorvane-cli quorvane-sim)
         message(FATAL_ERROR "installed ${program} --help: ${result}")
     endif()
 endforeach()
+
+# Each program names itself and the build's version; the window does so before
+# it looks for a display, so a platform that does not exist cannot stop it.
+foreach(program IN LISTS programs)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=no-such-platform ${PREFIX}/bin/${program} --version
+        RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE error)
+    if(NOT result EQUAL 0 OR NOT output STREQUAL "${program} ${VERSION}\n")
+        message(FATAL_ERROR "installed ${program} --version: ${result}, printed '${output}' ${error}")
+    endif()
+endforeach()
+
+# The completion offers the actions, an action's options and the meter types.
+function(check_completion line expected)
+    execute_process(COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/complete.sh
+        ${PREFIX}/share/bash-completion/completions/quorvane-cli ${PREFIX}/bin/quorvane-cli "${line}"
+        RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE error)
+    string(REPLACE "\n" ";" output "${output}")
+    list(REMOVE_ITEM output "")
+    if(NOT result EQUAL 0 OR NOT output STREQUAL expected)
+        message(FATAL_ERROR "completing 'quorvane-cli ${line}': '${output}', not '${expected}' ${error}")
+    endif()
+endfunction()
+check_completion("" "frame;reply;run;scan;set;--help;--version")
+check_completion("set --port /dev/null --new-" "--new-address;--new-baud;--new-parity;--new-stop-bits")
+check_completion("frame --meter Tar" "Tarvik CT;Tarvik DC")
 file(REMOVE_RECURSE ${PREFIX})

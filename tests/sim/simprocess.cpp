@@ -110,13 +110,14 @@ bool SimProcess::reconnect()
 
 Clock::time_point SimProcess::send(const std::vector<std::uint8_t>& request)
 {
+    const auto started = Clock::now();
     if (m_socket.state() == QAbstractSocket::ConnectedState) {
         m_socket.write(reinterpret_cast<const char*>(request.data()), static_cast<qint64>(request.size()));
         while (m_socket.bytesToWrite() > 0 && m_socket.waitForBytesWritten(2000)) {
         }
-        return Clock::now();
+        return started;
     }
-    const auto until = Clock::now() + 2s;
+    const auto until = started + 2s;
     std::size_t done = 0;
     while (m_fd >= 0 && done < request.size() && Clock::now() < until) {
         const auto n = write(m_fd, request.data() + done, request.size() - done);
@@ -127,7 +128,7 @@ Clock::time_point SimProcess::send(const std::vector<std::uint8_t>& request)
             poll(&pfd, 1, 100);
         }
     }
-    return Clock::now();
+    return started;
 }
 
 std::vector<Arrival> SimProcess::receive(std::size_t count, std::chrono::milliseconds deadline)

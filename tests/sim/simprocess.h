@@ -42,7 +42,8 @@ public:
     void releasePort();
     // A new TCP connection to the listener in place of the old one.
     bool reconnect();
-    // Writes a request; returns when its last byte has been handed to the line.
+    // Writes a request and returns the moment before its first byte went: nothing
+    // the request causes can come sooner, however late this process runs.
     Clock::time_point send(const std::vector<std::uint8_t>& request);
     // Bytes until `count` have come or the deadline has passed.
     std::vector<Arrival> receive(std::size_t count, std::chrono::milliseconds deadline);

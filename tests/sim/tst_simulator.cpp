@@ -53,14 +53,30 @@ double msBetween(Clock::time_point from, Clock::time_point to)
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-// The bytes a pause of at least pauseMs comes before; 0: right after the request.
-QList<int> pausesOf(Clock::time_point sent, const std::vector<Arrival>& arrivals, int pauseMs)
+// Timing is checked only from below, from the moment before the request went: a
+// loaded machine delays what the test sees, it never hurries it. How much later
+// things come is bench/'s business.
+
+// The simulator keeps a character time in whole nanoseconds.
+constexpr double RoundingMs = 0.001;
+
+// Of the bytes `at`, those that came sooner than their pauses add up to after the
+// request was started: the k-th pause of pauseMs comes before byte at[k].
+QList<int> tooSoon(Clock::time_point sent, const std::vector<Arrival>& arrivals, const QList<int>& at, int pauseMs)
 {
-    QList<int> pauses;
-    for (std::size_t i = 0; i < arrivals.size(); ++i)
-        if (msBetween(i == 0 ? sent : arrivals[i - 1].at, arrivals[i].at) >= pauseMs)
-            pauses.append(static_cast<int>(i));
-    return pauses;
+    QList<int> early;
+    for (qsizetype k = 0; k < at.size(); ++k) {
+        const auto i = static_cast<std::size_t>(at[k]);
+        if (i >= arrivals.size() || msBetween(sent, arrivals[i].at) < static_cast<double>((k + 1) * pauseMs))
+            early.append(at[k]);
+    }
+    return early;
+}
+
+// How the simulator's log states a reply's pacing: so many characters at a meter's line settings.
+QString pacedText(std::size_t characters, double characterMs, const QString& line)
+{
+    return QString("(%1 ms at %2)").arg(static_cast<double>(characters) * characterMs, 0, 'f', 1).arg(line);
 }
 
 // A Modbus TCP request: the MBAP header with protocol 0, then unit id and PDU.
@@ -326,22 +342,24 @@ private slots:
         QTest::addColumn<Bytes>("request");
         QTest::addColumn<Bytes>("reply"); // empty: no reply
         QTest::addColumn<double>("characterMs");
+        QTest::addColumn<QString>("meterLine"); // the answering meter's, as the log writes it
         const Bytes morelAt17 = withCrc("1103011E0002");
         const Bytes pescaAt6 = withCrc("0603011E0002");
         const Bytes morelAt4 = withCrc("0403011E0002");
-        QTest::newRow("9600,N,8,1: Tarvik CT@1 at 9600 8N1") << "9600,N,8,1" << ReadEnergyAt1 << EnergyReplyAt1 << 10 * 1000.0 / 9600;
-        QTest::newRow("19200,N,8,1: not Tarvik CT@1") << "19200,N,8,1" << ReadEnergyAt1 << Bytes{} << 0.0;
+        QTest::newRow("9600,N,8,1: Tarvik CT@1 at 9600 8N1")
+            << "9600,N,8,1" << ReadEnergyAt1 << EnergyReplyAt1 << 10 * 1000.0 / 9600 << "9600 8N1";
+        QTest::newRow("19200,N,8,1: not Tarvik CT@1") << "19200,N,8,1" << ReadEnergyAt1 << Bytes{} << 0.0 << "";
         QTest::newRow("19200,N,8,1: Morel-K@17 at 19200 8N1")
-            << "19200,N,8,1" << morelAt17 << withCrc("1103040000303A") << 10 * 1000.0 / 19200;
-        QTest::newRow("9600,N,8,1: not Morel-K@17") << "9600,N,8,1" << morelAt17 << Bytes{} << 0.0;
+            << "19200,N,8,1" << morelAt17 << withCrc("1103040000303A") << 10 * 1000.0 / 19200 << "19200 8N1";
+        QTest::newRow("9600,N,8,1: not Morel-K@17") << "9600,N,8,1" << morelAt17 << Bytes{} << 0.0 << "";
         QTest::newRow("9600,N,8,2: Pesca-K@6 at 9600 8N2")
-            << "9600,N,8,2" << pescaAt6 << withCrc("0603040001E241") << 11 * 1000.0 / 9600;
-        QTest::newRow("9600,N,8,1: not Pesca-K@6") << "9600,N,8,1" << pescaAt6 << Bytes{} << 0.0;
+            << "9600,N,8,2" << pescaAt6 << withCrc("0603040001E241") << 11 * 1000.0 / 9600 << "9600 8N2";
+        QTest::newRow("9600,N,8,1: not Pesca-K@6") << "9600,N,8,1" << pescaAt6 << Bytes{} << 0.0 << "";
         QTest::newRow("9600,E,8,1: Tarvik CT@1 at 8N1, no parity on a pty")
-            << "9600,E,8,1" << ReadEnergyAt1 << EnergyReplyAt1 << 10 * 1000.0 / 9600;
+            << "9600,E,8,1" << ReadEnergyAt1 << EnergyReplyAt1 << 10 * 1000.0 / 9600 << "9600 8N1";
         QTest::newRow("1200,N,8,2: Morel-K@4 at 1200 8E2, in 12-bit characters")
-            << "1200,N,8,2" << morelAt4 << withCrc("0403040000303A") << 12 * 1000.0 / 1200;
-        QTest::newRow("1200,N,8,1: not Morel-K@4") << "1200,N,8,1" << morelAt4 << Bytes{} << 0.0;
+            << "1200,N,8,2" << morelAt4 << withCrc("0403040000303A") << 12 * 1000.0 / 1200 << "1200 8E2";
+        QTest::newRow("1200,N,8,1: not Morel-K@4") << "1200,N,8,1" << morelAt4 << Bytes{} << 0.0 << "";
     }
 
     void lineSettingsPerMeter()
@@ -350,6 +368,7 @@ private slots:
         QFETCH(Bytes, request);
         QFETCH(Bytes, reply);
         QFETCH(double, characterMs);
+        QFETCH(QString, meterLine);
         SimProcess sim;
         start(sim, {"--meter", "Tarvik CT@1", "--meter", "Morel-K@17,19200", "--meter", "Pesca-K@6,9600,none,2",
                     "--meter", "Morel-K@4,1200,even,2"});
@@ -360,8 +379,8 @@ private slots:
         QCOMPARE(hexText(BytesOf(arrivals)), hexText(reply));
         if (!reply.empty()) {
             const double ms = msBetween(sent, arrivals.back().at);
-            const double least = 0.95 * static_cast<double>(reply.size()) * characterMs;
-            QVERIFY2(ms >= least && ms <= least + 40, qPrintable(QString::number(ms)));
+            QVERIFY2(ms >= static_cast<double>(reply.size()) * characterMs - RoundingMs, qPrintable(QString::number(ms)));
+            QVERIFY2(sim.logText().contains(pacedText(reply.size(), characterMs, meterLine)), qPrintable(sim.logText()));
         }
         const auto fields = toolLine.split(',');
         const auto heard = QString("at %1 8?%2").arg(fields[0], fields[3]);
@@ -416,11 +435,7 @@ private slots:
         SimProcess sim;
         start(sim, {"--meter", "Morel-K@1", "--meter", "Morel-K@2"});
         sim.send(catalogueRequest("Morel-K", cmd::ModifyBaudRate, 1, "1200"));
-        // The echo still goes out at 9600 baud: 8 characters in about 8 ms, not 67.
-        const auto echo = sim.receive(8, 2s);
-        QCOMPARE(echo.size(), 8u);
-        const double echoMs = msBetween(echo.front().at, echo.back().at);
-        QVERIFY2(echoMs < 40, qPrintable(QString::number(echoMs)));
+        QCOMPARE(sim.receive(8, 2s).size(), 8u);
         const Bytes readAt1 = withCrc("0103011E0002");
         const Bytes readAt2 = withCrc("0203011E0002");
         sim.send(readAt2);
@@ -433,11 +448,16 @@ private slots:
         const auto sent = sim.send(readAt1);
         const auto reply = sim.receive(9, 3s);
         QCOMPARE(hexText(BytesOf(reply)), hexText(withCrc("0103040000303A")));
-        QVERIFY2(msBetween(sent, reply.back().at) >= 0.95 * 9 * 10 * 1000.0 / 1200,
+        QVERIFY2(msBetween(sent, reply.back().at) >= 9 * 10 * 1000.0 / 1200 - RoundingMs,
                  qPrintable(QString::number(msBetween(sent, reply.back().at))));
         sim.send(readAt2);
         QVERIFY(sim.receive(1, 400ms).empty());
-        QVERIFY(sim.logText().contains("Morel-K@1 now listens at 1200 8N1"));
+        // The echo went out at 9600 baud, 8 characters in 8.3 ms, not 67; only then did
+        // the meter move to 1200, and its reading went at that speed.
+        const auto log = sim.logText();
+        const auto echoAt = log.indexOf(pacedText(8, 10 * 1000.0 / 9600, "9600 8N1"));
+        QVERIFY2(echoAt >= 0 && echoAt < log.indexOf("Morel-K@1 now listens at 1200 8N1"), qPrintable(log));
+        QVERIFY2(log.contains(pacedText(9, 10 * 1000.0 / 1200, "1200 8N1")), qPrintable(log));
         QCOMPARE(sim.stop(), 0);
     }
 
@@ -474,6 +494,7 @@ private slots:
         socat.waitForFinished(5000);
     }
 
+    // Each row is named by its line settings as the simulator's log writes them.
     void pacing_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -492,19 +513,15 @@ private slots:
         QFETCH(double, characterMs);
         SimProcess sim;
         start(sim, arguments);
-        // Request end to reply end: nine characters, never less; the quickest of
-        // three tries shows how little the process adds.
-        double quickest = 1e9;
-        for (int i = 0; i < 3; ++i) {
-            const auto sent = sim.send(ReadEnergyAt1);
-            const auto reply = sim.receive(9, 3s);
-            QCOMPARE(hexText(BytesOf(reply)), hexText(EnergyReplyAt1));
-            const double ms = msBetween(sent, reply.back().at);
-            QVERIFY2(ms >= 0.95 * 9 * characterMs, qPrintable(QString::number(ms)));
-            quickest = std::min(quickest, ms);
-        }
-        qInfo("8-byte request to 9-byte reply end: %.2f ms (9 characters: %.2f ms)", quickest, 9 * characterMs);
-        QVERIFY2(quickest <= 9 * characterMs + 40, qPrintable(QString::number(quickest)));
+        // Request start to reply end: nine characters, never less, and the simulator
+        // says it paced them at the line's settings.
+        const auto sent = sim.send(ReadEnergyAt1);
+        const auto reply = sim.receive(9, 3s);
+        QCOMPARE(hexText(BytesOf(reply)), hexText(EnergyReplyAt1));
+        const double ms = msBetween(sent, reply.back().at);
+        QVERIFY2(ms >= 9 * characterMs - RoundingMs, qPrintable(QString::number(ms)));
+        const auto log = sim.logText();
+        QVERIFY2(log.contains(pacedText(9, characterMs, QTest::currentDataTag())), qPrintable(log));
         QCOMPARE(sim.stop(), 0);
     }
 
@@ -515,26 +532,26 @@ private slots:
         QTest::addColumn<Bytes>("head");         // what arrives first
         QTest::addColumn<int>("size");           // all that arrives; -1: keeps talking
         QTest::addColumn<bool>("valid");         // what arrived passes the tool's check
-        QTest::addColumn<QList<int>>("pausesAt"); // bytes a pause of pauseMs comes before; 0: after the request
+        QTest::addColumn<QList<int>>("pausesAt"); // bytes each one more pause of pauseMs comes before; 0: after the request
         QTest::addColumn<int>("pauseMs");
         const Bytes energy = EnergyReplyAt1;
-        QTest::newRow("silent") << "silent" << Bytes{} << 0 << false << QList<int>{} << 100;
-        QTest::newRow("bad-crc") << "bad-crc" << Bytes(energy.begin(), energy.begin() + 7) << 9 << false << QList<int>{} << 100;
-        QTest::newRow("exception -> 01 84 04") << "exception" << withCrc("018404") << 5 << false << QList<int>{} << 100;
-        QTest::newRow("exception:2 -> 01 84 02") << "exception:2" << withCrc("018402") << 5 << false << QList<int>{} << 100;
+        QTest::newRow("silent") << "silent" << Bytes{} << 0 << false << QList<int>{} << 0;
+        QTest::newRow("bad-crc") << "bad-crc" << Bytes(energy.begin(), energy.begin() + 7) << 9 << false << QList<int>{} << 0;
+        QTest::newRow("exception -> 01 84 04") << "exception" << withCrc("018404") << 5 << false << QList<int>{} << 0;
+        QTest::newRow("exception:2 -> 01 84 02") << "exception:2" << withCrc("018402") << 5 << false << QList<int>{} << 0;
         QTest::newRow("exception,once -> 01 84 04, then the reading") << "exception,once" << withCrc("018404") << 5
-                                                                      << false << QList<int>{} << 100;
-        QTest::newRow("split:3:150") << "split:3:150" << energy << 9 << true << QList<int>{3, 6} << 100;
+                                                                      << false << QList<int>{} << 0;
+        QTest::newRow("split:3:150") << "split:3:150" << energy << 9 << true << QList<int>{3, 6} << 150;
         QTest::newRow("late:300") << "late:300" << energy << 9 << true << QList<int>{0} << 300;
-        QTest::newRow("garbage:5") << "garbage:5" << energy << 14 << false << QList<int>{} << 100;
-        QTest::newRow("chatter:40") << "chatter:40" << energy << 49 << false << QList<int>{} << 100;
-        QTest::newRow("chatter") << "chatter" << energy << -1 << false << QList<int>{} << 100;
+        QTest::newRow("garbage:5") << "garbage:5" << energy << 14 << false << QList<int>{} << 0;
+        QTest::newRow("chatter:40") << "chatter:40" << energy << 49 << false << QList<int>{} << 0;
+        QTest::newRow("chatter") << "chatter" << energy << -1 << false << QList<int>{} << 0;
         QTest::newRow("echo: the request, then the reply") << "echo" << joined(ReadEnergyAt1, energy) << 17 << false
-                                                           << QList<int>{} << 100;
+                                                           << QList<int>{} << 0;
         QTest::newRow("echo,silent: the request alone") << "echo,silent" << ReadEnergyAt1 << 8 << false
-                                                        << QList<int>{} << 100;
+                                                        << QList<int>{} << 0;
         QTest::newRow("echo,once: then the reading alone") << "echo,once" << joined(ReadEnergyAt1, energy) << 17
-                                                           << false << QList<int>{} << 100;
+                                                           << false << QList<int>{} << 0;
     }
 
     void faults()
@@ -557,7 +574,7 @@ private slots:
             QVERIFY2(sim.receive(1, 300ms).empty(), "more than expected");
         QCOMPARE(hexText(Bytes(bytes.begin(), bytes.begin() + static_cast<long>(head.size()))), hexText(head));
         QCOMPARE(engine::ValidateReply(bytes, static_cast<int>(bytes.size()), 1, "010404"), valid);
-        QCOMPARE(pausesOf(sent, arrivals, pauseMs), pausesAt);
+        QCOMPARE(tooSoon(sent, arrivals, pausesAt, pauseMs), QList<int>{});
         if (fault.endsWith(",once")) {
             sim.send(ReadEnergyAt1);
             QCOMPARE(hexText(BytesOf(sim.receive(9, 2s))), hexText(EnergyReplyAt1));
@@ -625,16 +642,16 @@ private slots:
         QTest::addColumn<QList<int>>("pausesAt");
         QTest::addColumn<int>("pauseMs");
         const Bytes mbapEnergy = hexBytes("000100000007010404449A522B");
-        QTest::newRow("rtu-tcp silent") << "rtu-tcp" << "silent" << Bytes{} << 0 << QList<int>{} << 100;
-        QTest::newRow("modbus-tcp silent") << "modbus-tcp" << "silent" << Bytes{} << 0 << QList<int>{} << 100;
+        QTest::newRow("rtu-tcp silent") << "rtu-tcp" << "silent" << Bytes{} << 0 << QList<int>{} << 0;
+        QTest::newRow("modbus-tcp silent") << "modbus-tcp" << "silent" << Bytes{} << 0 << QList<int>{} << 0;
         QTest::newRow("modbus-tcp exception:2 -> 01 84 02")
-            << "modbus-tcp" << "exception:2" << hexBytes("000100000003018402") << 9 << QList<int>{} << 100;
+            << "modbus-tcp" << "exception:2" << hexBytes("000100000003018402") << 9 << QList<int>{} << 0;
         QTest::newRow("rtu-tcp bad-crc") << "rtu-tcp" << "bad-crc" << Bytes(EnergyReplyAt1.begin(), EnergyReplyAt1.end() - 2)
-                                         << 9 << QList<int>{} << 100;
-        QTest::newRow("rtu-tcp garbage:5") << "rtu-tcp" << "garbage:5" << EnergyReplyAt1 << 14 << QList<int>{} << 100;
-        QTest::newRow("rtu-tcp split:3:150") << "rtu-tcp" << "split:3:150" << EnergyReplyAt1 << 9 << QList<int>{3, 6} << 100;
+                                         << 9 << QList<int>{} << 0;
+        QTest::newRow("rtu-tcp garbage:5") << "rtu-tcp" << "garbage:5" << EnergyReplyAt1 << 14 << QList<int>{} << 0;
+        QTest::newRow("rtu-tcp split:3:150") << "rtu-tcp" << "split:3:150" << EnergyReplyAt1 << 9 << QList<int>{3, 6} << 150;
         QTest::newRow("modbus-tcp split:3:150") << "modbus-tcp" << "split:3:150" << mbapEnergy << 13 << QList<int>{5, 9}
-                                                << 100;
+                                                << 150;
         QTest::newRow("modbus-tcp late:300") << "modbus-tcp" << "late:300" << mbapEnergy << 13 << QList<int>{0} << 300;
     }
 
@@ -656,7 +673,7 @@ private slots:
         QCOMPARE(hexText(Bytes(bytes.begin(), bytes.begin() + static_cast<long>(head.size()))), hexText(head));
         if (fault == "bad-crc")
             QVERIFY(bytes != EnergyReplyAt1);
-        QCOMPARE(pausesOf(sent, arrivals, pauseMs), pausesAt);
+        QCOMPARE(tooSoon(sent, arrivals, pausesAt, pauseMs), QList<int>{});
         QCOMPARE(sim.stop(), 0);
     }
 

@@ -22,6 +22,7 @@ std::string HelpText()
                    [--trace] [--no-history]
   quorvane-cli set --port PORT [line options] --plan FILE.csv [--force]
   quorvane-cli --help
+  quorvane-cli --version
 
 frame   prints the Modbus RTU request frame the tool sends for the operation:
         uppercase hex pairs separated by single blanks, then a line end.
@@ -127,7 +128,7 @@ answers_at).
 
 Exit status:
   0  frame printed, reply accepted, operation succeeded (every poll), a meter
-     found, every change verified, or --help
+     found, every change verified, --help or --version
   1  value refused (its message on standard error), or reply rejected
   2  usage error: unknown meter type or command, a command the meter type does
      not offer, a missing, doubled, unknown or malformed option

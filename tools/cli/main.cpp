@@ -1,6 +1,7 @@
 #include "commands.h"
 #include "interrupt.h"
 #include "options.h"
+#include "version.h"
 
 #include <QCoreApplication>
 
@@ -22,6 +23,12 @@ int main(int argc, char* argv[])
     switch (parsed.options->verb) {
     case cli::Verb::Help:
         std::cout << cli::HelpText();
+        return 0;
+    case cli::Verb::Version:
+        std::cout << "quorvane-cli " << QuorvaneVersion << "\n";
+        return 0;
+    case cli::Verb::CompletionLists:
+        std::cout << cli::CompletionLists();
         return 0;
     case cli::Verb::Frame:
         return cli::RunFrame(*parsed.options, std::cout, std::cerr);

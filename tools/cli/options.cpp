@@ -412,6 +412,12 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
     const auto isHelp = [](std::string_view arg) { return arg == "--help" || arg == "-h"; };
     if (!args.empty() && isHelp(args[0]))
         return {Options{}, {}};
+    // As help in the first place: the version, or the lists for the completion script.
+    if (!args.empty() && (args[0] == "--version" || args[0] == "--completion-lists")) {
+        Options o;
+        o.verb = args[0] == "--version" ? Verb::Version : Verb::CompletionLists;
+        return {o, {}};
+    }
     if (args.empty())
         return usage("no action given; expected 'frame', 'reply', 'run', 'scan' or 'set'");
 
@@ -484,11 +490,35 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
             problem = "'set' changes one meter on one line: give one --port, or a --plan with a port column";
         break;
     case Verb::Help:
+    case Verb::Version:
+    case Verb::CompletionLists:
         break;
     }
     if (!problem.empty())
         return usage(std::move(problem));
     return {o, {}};
+}
+
+std::string CompletionLists()
+{
+    std::string text;
+    for (const auto& [name, verb] : VerbNames)
+        text += "action " + std::string(name) + "\n";
+    for (const auto& [name, verb] : VerbNames)
+        for (const auto& option : OptionNames)
+            if (option.verbs & bit(verb))
+                text += "option " + std::string(name) + " " + std::string(option.name) + (option.flag ? " flag\n" : " value\n");
+    std::vector<std::string_view> commands;
+    for (const auto meter : catalogue::MeterTypeNames) {
+        text += "meter " + std::string(meter) + "\n";
+        const auto list = catalogue::CommandsOf(meter);
+        for (std::size_t i = 0; list && i < list->commands.size(); ++i)
+            if (std::find(commands.begin(), commands.end(), list->commands[i]) == commands.end())
+                commands.push_back(list->commands[i]);
+    }
+    for (const auto command : commands)
+        text += "command " + std::string(command) + "\n";
+    return text;
 }
 
 } // namespace cli

@@ -13,9 +13,10 @@
 // The command line of quorvane-cli, parsed and checked against the catalogue.
 namespace cli {
 
-// What a run does: print the help, build a frame, judge a reply, or talk to
-// meters on a line: one operation, a sweep of the bus, a change and its check.
-enum class Verb { Help, Frame, Reply, Run, Scan, Set };
+// What a run does: print the help or the version, build a frame, judge a reply,
+// or talk to meters on a line: one operation, a sweep of the bus, a change and
+// its check; or print the lists the shell's completion offers.
+enum class Verb { Help, Frame, Reply, Run, Scan, Set, Version, CompletionLists };
 
 // The line the operations go out on.
 struct LineOptions {
@@ -82,5 +83,10 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args);
 std::optional<std::vector<std::uint8_t>> ParseAddressList(std::string_view text);
 
 std::string HelpText();
+
+// What bash completion offers, one item a line: "action NAME", "option ACTION
+// NAME value|flag", "meter TYPE", "command COMMAND". Printed for the completion
+// script by the first argument --completion-lists, which the help leaves out.
+std::string CompletionLists();
 
 } // namespace cli

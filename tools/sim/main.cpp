@@ -9,6 +9,7 @@
 #include "simmeter.h"
 #include "simtcp.h"
 #include "simulator.h"
+#include "version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -108,6 +109,7 @@ Options parseCommandLine(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("quorvane-sim");
+    QCoreApplication::setApplicationVersion(QuorvaneVersion);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromStdString(
@@ -142,6 +144,7 @@ Options parseCommandLine(int argc, char** argv)
         "All apply on a serial line. TCP has no echo; modbus-tcp has no CRC and no room for\n"
         "junk between its frames, so bad-crc, garbage and chatter are for rtu-tcp only."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {"device", "Serve this serial device instead of a new pseudo-terminal.", "PATH"},
         {"listen",
@@ -173,6 +176,8 @@ Options parseCommandLine(int argc, char** argv)
         fail(parser.errorText().toStdString());
     if (parser.isSet("help"))
         parser.showHelp(0);
+    if (parser.isSet("version"))
+        parser.showVersion();
     if (!parser.positionalArguments().isEmpty())
         fail("unexpected argument " + parser.positionalArguments().first().toStdString());
 
