@@ -1,6 +1,7 @@
 // The command line's printers and option checks in-process: what a script
 // reading its output relies on.
 #include "changerun.h"
+#include "exitstatus.h"
 #include "options.h"
 #include "output.h"
 
@@ -15,6 +16,7 @@ private slots:
     void severalPorts_data();
     void severalPorts();
     void stepsOfARow();
+    void statusOfSeveralLines();
 };
 
 void TestCliOutput::jsonStrings_data()
@@ -77,6 +79,28 @@ void TestCliOutput::stepsOfARow()
              QString("Modify Meter Address to 16: verified; Modify Baud Rate to 19200: timeout (no reply to Modify Baud Rate)"));
     QCOMPARE(QString::fromStdString(cli::StepsText({cli::Verdict::Refused, "address 30 is in use", {}})),
              QString("address 30 is in use"));
+}
+
+// Several lines end with one status: a port failure first, then a stop, then the first failure.
+void TestCliOutput::statusOfSeveralLines()
+{
+    using namespace cli::status;
+    const struct {
+        std::initializer_list<int> lines;
+        int status;
+    } rows[] = {
+        {{Success, Success}, Success},
+        {{Success, NoReply, Refused}, NoReply},
+        {{Refused, PortFailed, Interrupted}, PortFailed},
+        {{NoReply, Interrupted}, Interrupted},
+        {{Interrupted, PortFailed}, PortFailed},
+    };
+    for (const auto &row : rows) {
+        int worst = Success;
+        for (const int line : row.lines)
+            worst = Worse(worst, line);
+        QCOMPARE(worst, row.status);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestCliOutput)

@@ -88,9 +88,9 @@ void TestLineClient::queueInOrderWithGuardTime()
 void TestLineClient::abortedExchangeLeavesNoLateReply()
 {
     Simulator sim;
-    QVERIFY(sim.start({"--meter", "Tarvik CT@1", "--meter", "Pesca-N@2", "--fault", "late:400,once"}));
+    QVERIFY(sim.start({"--meter", "Tarvik CT@1", "--meter", "Pesca-N@2", "--fault", "late:1500,once"}));
     LineClient client(sim.link);
-    client.setSettleTime(800ms);
+    client.setSettleTime(2500ms);
     QVERIFY(openOn(client));
     QSignalSpy late(&client, &LineClient::lateBytesDiscarded);
     std::unique_ptr<LineReply> first(client.send(readEnergy(1), 1000ms, false));
@@ -98,7 +98,7 @@ void TestLineClient::abortedExchangeLeavesNoLateReply()
     QTRY_VERIFY_WITH_TIMEOUT(sim.log().contains("RX "), 5000);
     first->abort();
     QCOMPARE(first->end(), LineReply::End::Aborted);
-    QTRY_VERIFY_WITH_TIMEOUT(second->isFinished(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(second->isFinished(), 15000);
     QCOMPARE(second->end(), LineReply::End::Complete);
     QCOMPARE(second->result().reply.front(), std::uint8_t(2));
     QCOMPARE(late.size(), 1);

@@ -1,4 +1,5 @@
 #include "changerun.h"
+#include "exitstatus.h"
 
 #include "operation.h"
 
@@ -44,16 +45,16 @@ Verdict verdictOf(Heard heard)
 int ExitCodeOf(Verdict v)
 {
     switch (v) {
-    case Verdict::Verified: return 0;
+    case Verdict::Verified: return status::Success;
     case Verdict::Refused:
-    case Verdict::Rejected: return 1;
-    case Verdict::NoReply: return 3;
-    case Verdict::Unverified: return 5;
+    case Verdict::Rejected: return status::Refused;
+    case Verdict::NoReply: return status::NoReply;
+    case Verdict::Unverified: return status::Unverified;
     case Verdict::PortFailed:
-    case Verdict::NotRun: return 4;
+    case Verdict::NotRun: return status::PortFailed;
     case Verdict::Interrupted: return InterruptedExitCode();
     }
-    return 1;
+    return status::Refused;
 }
 
 const char *VerdictWord(Verdict v)

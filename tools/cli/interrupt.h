@@ -32,7 +32,4 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
-// The exit status of a run that was stopped by a signal.
-inline constexpr int InterruptedStatus = 130;
-
 } // namespace cli

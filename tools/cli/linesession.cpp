@@ -1,4 +1,5 @@
 #include "linesession.h"
+#include "exitstatus.h"
 
 #include "catalogue/catalogue.h"
 #include "engine/replyend.h"
@@ -176,19 +177,19 @@ const char *OutcomeWord(Outcome::Kind kind)
 int ExitCodeOf(Outcome::Kind kind)
 {
     switch (kind) {
-    case Outcome::Kind::Success: return 0;
+    case Outcome::Kind::Success: return status::Success;
     case Outcome::Kind::Rejected:
-    case Outcome::Kind::Exception: return 1;
-    case Outcome::Kind::Timeout: return 3;
-    case Outcome::Kind::PortFailed: return 4;
+    case Outcome::Kind::Exception: return status::Refused;
+    case Outcome::Kind::Timeout: return status::NoReply;
+    case Outcome::Kind::PortFailed: return status::PortFailed;
     case Outcome::Kind::Interrupted: return InterruptedExitCode();
     }
-    return 1;
+    return status::Refused;
 }
 
 int InterruptedExitCode()
 {
-    return Interruption::caught() == SIGPIPE ? 128 + SIGPIPE : InterruptedStatus;
+    return Interruption::caught() == SIGPIPE ? status::ReaderGone : status::Interrupted;
 }
 
 history::HistoryLog WindowHistoryLog()

@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "exitstatus.h"
 #include "interrupt.h"
 #include "options.h"
 #include "version.h"
@@ -18,7 +19,7 @@ int main(int argc, char* argv[])
     const auto parsed = cli::ParseArguments(args);
     if (!parsed.options) {
         std::cerr << "quorvane-cli: " << parsed.usageError << " (see quorvane-cli --help)\n";
-        return 2;
+        return cli::status::Usage;
     }
     switch (parsed.options->verb) {
     case cli::Verb::Help:

@@ -1,4 +1,5 @@
 #include "changerun.h"
+#include "exitstatus.h"
 #include "commands.h"
 #include "linesession.h"
 
@@ -103,12 +104,12 @@ Task<int> RunPlan(const Options &options, std::ostream &out, std::ostream &err)
     std::error_code error;
     if (std::filesystem::is_directory(file, error)) {
         err << "quorvane-cli: --plan " << file << " is a folder, not a plan file\n";
-        co_return 2;
+        co_return status::Usage;
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         err << "quorvane-cli: cannot read the plan " << file << "\n";
-        co_return 2;
+        co_return status::Usage;
     }
     std::stringstream text;
     text << in.rdbuf();
@@ -117,7 +118,7 @@ Task<int> RunPlan(const Options &options, std::ostream &out, std::ostream &err)
         const auto &e = parse.error;
         err << "quorvane-cli: " << file << (e.line > 0 ? " line " + std::to_string(e.line) : std::string())
             << (e.column.empty() ? std::string() : ", column " + e.column) << ": " << e.what << "\n";
-        co_return 2;
+        co_return status::Usage;
     }
     const Plan &plan = *parse.plan;
 
@@ -128,7 +129,7 @@ Task<int> RunPlan(const Options &options, std::ostream &out, std::ostream &err)
                 std::find(options.ports.begin(), options.ports.end(), port) == options.ports.end()) {
                 err << "quorvane-cli: " << file << " line " << row.line << ", column port: '" << port
                     << "' is none of the --port lines given\n";
-                co_return 2;
+                co_return status::Usage;
             }
 
     // Every row is checked before anything is sent.
@@ -167,7 +168,7 @@ Task<int> RunPlan(const Options &options, std::ostream &out, std::ostream &err)
     std::ofstream result(resultPath, std::ios::binary);
     if (!result) {
         err << "cannot write " << resultPath.string() << "\n";
-        co_return 2;
+        co_return status::Usage;
     }
     result << commissioning::ResultHeader(plan) << std::flush;
 

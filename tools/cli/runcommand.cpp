@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "exitstatus.h"
 #include "linesession.h"
 #include "operation.h"
 #include "output.h"
@@ -45,14 +46,14 @@ Task<int> runLine(const Options &options, const PreparedOperation &prepared, con
     line.port = port;
     const auto session = co_await LineSession::Open(line, err);
     if (!session)
-        co_return 4;
+        co_return status::PortFailed;
     auto history = WindowHistoryLog();
     // A poll of many reads would flood the log the window deletes past 2 MB:
     // its reads are logged only when asked. A write always is.
     const bool isWrite = catalogue::GetFrameKind(options.meter, options.command) != catalogue::FrameKindRead;
     const bool logThis = !options.noHistory && (options.repeat == 1 || options.history || isWrite);
     Tracer tracer(out, tag);
-    int status = 0;
+    int result = status::Success;
     for (int i = 0; i < options.repeat; ++i) {
         const auto outcome = co_await Perform(*session, options.meter, options.command, prepared,
                                               std::chrono::milliseconds(options.line.timeoutMs));
@@ -80,11 +81,11 @@ Task<int> runLine(const Options &options, const PreparedOperation &prepared, con
         if (!out)
             co_return InterruptedExitCode();
         if (outcome.kind != Outcome::Kind::Success)
-            status = ExitCodeOf(outcome.kind);
+            result = ExitCodeOf(outcome.kind);
         if (outcome.kind == Outcome::Kind::PortFailed)
             break;
     }
-    co_return status;
+    co_return result;
 }
 
 } // namespace
@@ -94,7 +95,7 @@ Task<int> RunOnLine(const Options &options, std::ostream &out, std::ostream &err
     const auto preparation = PrepareOperation(options);
     if (!preparation.prepared) {
         err << preparation.refusal << "\n";
-        co_return 1;
+        co_return status::Refused;
     }
     // The same operation on every line given, all at the same time.
     std::vector<Task<int>> lines;
@@ -102,12 +103,10 @@ Task<int> RunOnLine(const Options &options, std::ostream &out, std::ostream &err
         lines.push_back(runLine(options, *preparation.prepared, port, options.ports.size() > 1, out, err));
     lineclient::AllOf<int> all{std::move(lines)}; // named: the lines point at it while they run
     const auto statuses = co_await all;
-    // A port failure outranks the rest, then an interruption, then the first failure.
-    int status = 0;
+    int worst = status::Success;
     for (const int s : statuses)
-        if (s == 4 || (status != 4 && s != 0 && (status == 0 || s >= 128)))
-            status = s;
-    co_return status;
+        worst = status::Worse(worst, s);
+    co_return worst;
 }
 
 } // namespace cli

@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "exitstatus.h"
 #include "linesession.h"
 #include "output.h"
 #include "probe.h"
@@ -105,7 +106,7 @@ private:
 
 // What one line's sweep found, and how it ended.
 struct LineScan {
-    int status = 0; // 0, 4 the port failed, or the interrupted status
+    int result = 0; // an exit status: success, the port failed, or stopped by a signal
     std::vector<Found> found;
     std::size_t done = 0;
     std::size_t total = 0;
@@ -122,7 +123,7 @@ Task<LineScan> scanLine(const Options &options, const std::string &port, bool ta
     const auto session = co_await LineSession::Open(line, reason);
     if (!session) {
         err << reason << "\n";
-        co_return LineScan{4, {}, 0, 0, false};
+        co_return LineScan{status::PortFailed, {}, 0, 0, false};
     }
     // Each reply names its address, so a late one is told apart without
     // waiting for the line to settle after every silent address.
@@ -143,7 +144,7 @@ Task<LineScan> scanLine(const Options &options, const std::string &port, bool ta
     const std::size_t total = settingsTried.size() * options.addresses.size();
     std::size_t done = 0;
     bool echoNoted = false;
-    int status = 0;
+    int result = status::Success;
     const auto report = [&](const Found &f, const engine::LineSettings &settings) {
         found.push_back(f);
         if (!options.json) {
@@ -184,11 +185,11 @@ Task<LineScan> scanLine(const Options &options, const std::string &port, bool ta
                 heard = Classify(reply, address);
             }
             if (heard == Heard::PortFailed) {
-                status = 4;
+                result = status::PortFailed;
                 break;
             }
             if (heard == Heard::Interrupted) {
-                status = InterruptedExitCode();
+                result = InterruptedExitCode();
                 break;
             }
             if (heard == Heard::Echo && !echoNoted) {
@@ -213,7 +214,7 @@ Task<LineScan> scanLine(const Options &options, const std::string &port, bool ta
             answered.push_back(address);
             const auto identity = co_await Identify(*session, address, reply);
             if (identity.interrupted) {
-                status = InterruptedExitCode();
+                result = InterruptedExitCode();
                 break;
             }
             report({tagged ? port : std::string(), address, setting, gateway, false, identity.answersRead, identity.types},
@@ -221,13 +222,13 @@ Task<LineScan> scanLine(const Options &options, const std::string &port, bool ta
             if (options.first)
                 break;
         }
-        if (status != 0 || (options.first && !answered.empty()))
+        if (result != status::Success || (options.first && !answered.empty()))
             break;
     }
     progress.clear();
-    if (status == 4)
+    if (result == status::PortFailed)
         err << "cannot go on: " << port << " failed or went away\n";
-    co_return LineScan{status, std::move(found), done, total, !answered.empty()};
+    co_return LineScan{result, std::move(found), done, total, !answered.empty()};
 }
 
 } // namespace
@@ -242,7 +243,7 @@ Task<int> RunScan(const Options &options, std::ostream &out, std::ostream &err)
     lineclient::AllOf<LineScan> all{std::move(sweeps)}; // named: the sweeps point at it while they run
     const auto lines = co_await all;
     // What was found is printed whatever ended a sweep.
-    int status = 0;
+    int worst = status::Success;
     bool meters = false;
     std::size_t done = 0, total = 0, found = 0;
     if (options.json)
@@ -255,22 +256,21 @@ Task<int> RunScan(const Options &options, std::ostream &out, std::ostream &err)
         done += line.done;
         total += line.total;
         // A port failure outranks the rest; an interruption is said once, for all.
-        if (line.status == 4 || (status == 0 && line.status != 0))
-            status = line.status;
+        worst = status::Worse(worst, line.result);
     }
     if (options.json)
         out << "]\n";
     const bool anything = std::any_of(lines.begin(), lines.end(), [](const LineScan &l) { return !l.found.empty(); });
-    if (!anything && !options.json && status == 0)
+    if (!anything && !options.json && worst == status::Success)
         out << "no meter answered\n";
     out.flush();
-    if (status != 0 && status != 4)
+    if (worst != status::Success && worst != status::PortFailed)
         err << "interrupted after " << done << " of " << total << " probes\n";
-    if (status != 0)
-        co_return status;
+    if (worst != status::Success)
+        co_return worst;
     if (!out)
         co_return InterruptedExitCode();
-    co_return meters ? 0 : 3;
+    co_return meters ? status::Success : status::NoReply;
 }
 
 } // namespace cli

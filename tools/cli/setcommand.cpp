@@ -1,4 +1,5 @@
 #include "changerun.h"
+#include "exitstatus.h"
 #include "commands.h"
 #include "linesession.h"
 
@@ -12,7 +13,7 @@ Task<int> RunSet(const Options &options, std::ostream &out, std::ostream &err)
         co_return co_await RunPlan(options, out, err);
     const auto session = co_await LineSession::Open(options.line, err);
     if (!session)
-        co_return 4;
+        co_return status::PortFailed;
     if (session->throughGateway() && (options.newBaud || options.newParity))
         err << "note: through a gateway the tool's own side cannot follow a new baud rate or parity; the write is "
                "sent, and verified only by the meter still answering through the gateway\n";
