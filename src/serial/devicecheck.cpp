@@ -6,7 +6,6 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
-#include <climits>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #endif

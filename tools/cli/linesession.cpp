@@ -29,7 +29,6 @@ namespace cli {
 LineSession::LineSession(std::unique_ptr<lineclient::LineClient> client, const LineOptions &options)
     : m_client(std::move(client))
     , m_options(options)
-    , m_gateway(m_client->throughGateway())
 {
     m_client->setSettleTime(std::chrono::milliseconds(options.settleMs.value_or(options.timeoutMs)));
     // A reply that comes after its time-out is never taken for the answer to

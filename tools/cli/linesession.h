@@ -37,8 +37,7 @@ public:
     const engine::LineSettings &settings() const { return m_client->settings(); }
     const std::string &port() const { return m_options.port; }
     // A gateway: the line settings never reach the wire; its serial side has its own.
-    bool throughGateway() const { return m_gateway; }
-    bool echoExpected() const { return m_options.echo; }
+    bool throughGateway() const { return m_client->throughGateway(); }
     std::chrono::milliseconds timeout() const { return std::chrono::milliseconds(m_options.timeoutMs); }
 
     // Where notes on the line go (late replies thrown away); none unless set.
@@ -63,7 +62,6 @@ private:
 
     std::unique_ptr<lineclient::LineClient> m_client;
     LineOptions m_options;
-    bool m_gateway = false;
     std::ostream *m_notes = nullptr;
 };
 

@@ -56,12 +56,7 @@ Heard Classify(const serial::ExchangeResult &result, std::uint8_t address)
     return Heard::Answer;
 }
 
-bool AnswerFrom(const serial::ExchangeResult &result, std::uint8_t address)
-{
-    return Classify(result, address) == Heard::Answer;
-}
-
-Task<Identity> Identify(LineSession &session, std::uint8_t address, serial::ExchangeResult probeReply)
+Task<Identity> Identify(LineSession &session, std::uint8_t address, const serial::ExchangeResult &probeReply)
 {
     // The meter types by the energy read they answer, in the meter type list's order.
     std::map<std::string, std::vector<std::string>> typesByRead;

@@ -29,9 +29,6 @@ enum class Heard {
 // no device at the probed address, and neither is the request given back.
 Heard Classify(const serial::ExchangeResult &result, std::uint8_t address);
 
-// Whatever came back is one whole frame from that address with a right CRC.
-bool AnswerFrom(const serial::ExchangeResult &result, std::uint8_t address);
-
 // What a found device is: the read it answers, and the meter types it can be
 // with the energy each would read.
 struct Identity {
@@ -40,6 +37,6 @@ struct Identity {
     std::vector<std::pair<std::string, std::string>> types; // meter type, its energy text (empty: no read)
 };
 
-Task<Identity> Identify(LineSession &session, std::uint8_t address, serial::ExchangeResult probeReply);
+Task<Identity> Identify(LineSession &session, std::uint8_t address, const serial::ExchangeResult &probeReply);
 
 } // namespace cli
