@@ -267,6 +267,24 @@ void TestCliLine::twoLinesAtOnce()
     QCOMPARE(found.size(), 1);
     QCOMPARE(found[0].toObject().value("port").toString(), one.link);
     QVERIFY(QString::fromUtf8(scan.readAllStandardError()).contains("interrupted after "));
+
+    // A plan for both lines names each row's line.
+    QTemporaryDir folder;
+    QFile plan(folder.filePath("plan.csv"));
+    QVERIFY(plan.open(QIODevice::WriteOnly));
+    plan.write(QString("port,address,meter,new_address\n%1,1,Tarvik CT,5\n%2,7,Morel-K,5\n").arg(one.link, two.link).toUtf8());
+    plan.close();
+    run = RunCli(QStringList{"set", "--plan", plan.fileName(), "--timeout", "200", "--no-history"} + ports);
+    QCOMPARE(run.exitCode, 3);
+    QFile result(folder.filePath("plan-result.csv"));
+    QVERIFY(result.open(QIODevice::ReadOnly));
+    QStringList rows = QString::fromUtf8(result.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.takeFirst(), QString("port,address,meter,new_address,outcome,detail"));
+    rows.sort();
+    expected = QStringList{one.link + ",1,Tarvik CT,5,verified,Modify Meter Address to 5: verified",
+                           two.link + ",7,Morel-K,5,timeout,Modify Meter Address to 5: timeout (no reply to Modify Meter Address)"};
+    expected.sort();
+    QCOMPARE(rows, expected);
 }
 
 // A new address, then a new baud rate, each checked on the line.

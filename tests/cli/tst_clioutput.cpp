@@ -4,6 +4,9 @@
 #include "exitstatus.h"
 #include "options.h"
 #include "output.h"
+#include "probe.h"
+
+#include "codec/crc16.h"
 
 #include <QtTest>
 
@@ -17,6 +20,8 @@ private slots:
     void severalPorts();
     void stepsOfARow();
     void statusOfSeveralLines();
+    void probeAnswers_data();
+    void probeAnswers();
 };
 
 void TestCliOutput::jsonStrings_data()
@@ -101,6 +106,36 @@ void TestCliOutput::statusOfSeveralLines()
             worst = Worse(worst, line);
         QCOMPARE(worst, row.status);
     }
+}
+
+// What a probe of address 1 heard: only a whole frame from that address is a device.
+void TestCliOutput::probeAnswers_data()
+{
+    QTest::addColumn<QByteArray>("reply"); // hex, without its CRC unless "!" ends it
+    QTest::addColumn<int>("heard");
+    using cli::Heard;
+    QTest::newRow("a read") << QByteArray("010404449A522B") << int(Heard::Answer);
+    QTest::newRow("an exception of the meter") << QByteArray("018402") << int(Heard::Answer);
+    QTest::newRow("gateway: path unavailable") << QByteArray("01840A") << int(Heard::Nothing);
+    QTest::newRow("gateway: target did not respond") << QByteArray("01830B") << int(Heard::Nothing);
+    QTest::newRow("another address: a late reply") << QByteArray("020404449A522B") << int(Heard::OtherAddress);
+    QTest::newRow("bytes without a valid frame") << QByteArray("010404449A522BFFFF!") << int(Heard::Garbled);
+    QTest::newRow("the request given back") << QByteArray("010401560002") << int(Heard::Echo);
+}
+
+void TestCliOutput::probeAnswers()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(int, heard);
+    serial::ExchangeResult result;
+    result.end = serial::ExchangeResult::End::Silence;
+    const bool withCrc = !reply.endsWith('!');
+    const QByteArray bytes = QByteArray::fromHex(reply.left(reply.size() - (withCrc ? 0 : 1)));
+    result.reply.assign(bytes.begin(), bytes.end());
+    if (withCrc)
+        codec::AppendCrc16(result.reply);
+    result.echoed = result.reply == cli::ProbeFrame(1);
+    QCOMPARE(int(cli::Classify(result, 1)), heard);
 }
 
 QTEST_APPLESS_MAIN(TestCliOutput)
