@@ -132,9 +132,10 @@ void TcpLine::close()
 {
     // Cleared first: the disconnect that abort() reports is not a lost line.
     m_open = false;
-    m_connecting = false;
-    m_connectLimit.stop();
     m_lost = false;
+    // An open still waiting for the gateway ends too, so that nobody waits on it for ever.
+    if (m_connecting)
+        openFailed(PortError::NotOpen);
     m_socket.abort();
     resetExchange();
 }
