@@ -1,10 +1,10 @@
 // The command line's printers and option checks in-process: what a script
 // reading its output relies on.
-#include "changerun.h"
+#include "jobs/changerun.h"
 #include "exitstatus.h"
 #include "options.h"
 #include "output.h"
-#include "probe.h"
+#include "jobs/probe.h"
 
 #include "codec/crc16.h"
 
@@ -76,13 +76,13 @@ void TestCliOutput::severalPorts()
 // What the result file says of a row: each step written, and how it ended.
 void TestCliOutput::stepsOfARow()
 {
-    cli::RowResult row;
-    row.verdict = cli::Verdict::NoReply;
-    row.steps = {{"Modify Meter Address", "16", cli::Verdict::Verified, "Meter Address is  16.", {}},
-                 {"Modify Baud Rate", "19200", cli::Verdict::NoReply, {}, "no reply to Modify Baud Rate"}};
-    QCOMPARE(QString::fromStdString(cli::StepsText(row)),
+    jobs::RowResult row;
+    row.verdict = jobs::Verdict::NoReply;
+    row.steps = {{"Modify Meter Address", "16", 5, jobs::Verdict::Verified, "Meter Address is  16.", {}, {}},
+                 {"Modify Baud Rate", "19200", 16, jobs::Verdict::NoReply, {}, "no reply to Modify Baud Rate", {}}};
+    QCOMPARE(QString::fromStdString(jobs::StepsText(row)),
              QString("Modify Meter Address to 16: verified; Modify Baud Rate to 19200: timeout (no reply to Modify Baud Rate)"));
-    QCOMPARE(QString::fromStdString(cli::StepsText({cli::Verdict::Refused, "address 30 is in use", {}})),
+    QCOMPARE(QString::fromStdString(jobs::StepsText({jobs::Verdict::Refused, "address 30 is in use", {}})),
              QString("address 30 is in use"));
 }
 
@@ -113,7 +113,7 @@ void TestCliOutput::probeAnswers_data()
 {
     QTest::addColumn<QByteArray>("reply"); // hex, without its CRC unless "!" ends it
     QTest::addColumn<int>("heard");
-    using cli::Heard;
+    using jobs::Heard;
     QTest::newRow("a read") << QByteArray("010404449A522B") << int(Heard::Answer);
     QTest::newRow("an exception of the meter") << QByteArray("018402") << int(Heard::Answer);
     QTest::newRow("gateway: path unavailable") << QByteArray("01840A") << int(Heard::Nothing);
@@ -134,8 +134,8 @@ void TestCliOutput::probeAnswers()
     result.reply.assign(bytes.begin(), bytes.end());
     if (withCrc)
         codec::AppendCrc16(result.reply);
-    result.echoed = result.reply == cli::ProbeFrame(1);
-    QCOMPARE(int(cli::Classify(result, 1)), heard);
+    result.echoed = result.reply == jobs::ProbeFrame(1);
+    QCOMPARE(int(jobs::Classify(result, 1)), heard);
 }
 
 QTEST_APPLESS_MAIN(TestCliOutput)

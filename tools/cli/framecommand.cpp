@@ -1,5 +1,5 @@
 #include "commands.h"
-#include "operation.h"
+#include "commissioning/operationchoice.h"
 
 #include "codec/hexcode.h"
 #include "engine/requestframe.h"
@@ -10,7 +10,7 @@ namespace cli {
 
 int RunFrame(const Options& options, std::ostream& out, std::ostream& err)
 {
-    const auto preparation = PrepareOperation(options);
+    const auto preparation = commissioning::PrepareOperation(options);
     if (!preparation.prepared) {
         err << preparation.refusal << "\n";
         return 1;

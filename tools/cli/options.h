@@ -1,6 +1,8 @@
 #pragma once
 
+#include "commissioning/operationchoice.h"
 #include "commissioning/sweepplan.h"
+#include "jobs/linesetup.h"
 #include "engine/linesettings.h"
 #include "engine/state.h"
 
@@ -19,31 +21,12 @@ namespace cli {
 enum class Verb { Help, Frame, Reply, Run, Scan, Set, Version, CompletionLists };
 
 // The line the operations go out on.
-struct LineOptions {
-    std::string port;
-    engine::LineSettings settings; // 9600, none, 8, 1 unless given
-    int timeoutMs = 1000;
-    // After a time-out, how long the line must be quiet before the next
-    // request, so that a late reply is not taken for its answer; the
-    // time-out unless given.
-    std::optional<int> settleMs;
-    bool echo = false; // a 2-wire adapter echoes what it sends
-};
+using LineOptions = jobs::LineSetup;
 
 
-// One run's choices, as the operator would make them in the main window and the dialogs.
-struct Options {
+// The operation's own choices (meter, command, address, values) are its base.
+struct Options : commissioning::OperationChoice {
     Verb verb = Verb::Help;
-    std::string meter;
-    std::string command;
-    std::uint8_t address = 0;
-    std::optional<std::string> value1; // DialogValue1
-    std::optional<std::string> value2; // DialogValue2
-    std::optional<engine::TimeBytes> timeData;
-    std::optional<engine::TariffBytes> tariffData;
-    std::optional<std::string> date;
-    std::optional<std::string> time;
-    std::optional<std::string> tariff;
     std::optional<std::vector<std::uint8_t>> replyBytes;
 
     // run, scan, set

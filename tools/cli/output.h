@@ -1,5 +1,6 @@
 #pragma once
 
+#include "jobs/changerun.h"
 #include "serial/exchangeresult.h"
 
 #include <cstdint>
@@ -20,6 +21,11 @@ std::string Millis(serial::Clock::duration d);
 // Says on err what came besides the reply: bytes after it, and bytes past
 // the longest Modbus frame that were thrown away.
 void NoteExtraBytes(const serial::ExchangeResult &result, std::ostream &err);
+
+// One step of a change as it ends: "TAG Modify Meter Address at 5 to 16:
+// acknowledged (DETAIL), verified: answers at 16 9600 8N1", or its JSON object.
+void PrintStep(std::ostream &out, std::ostream &err, bool json, const std::string &tag, const std::string &meter,
+               const jobs::StepResult &result);
 
 // The frames of one exchange, each with its time since `start` and the gap
 // since the previous frame: "   9.6 ms   +9.6 ms  REV    : 01 04 04 ...".

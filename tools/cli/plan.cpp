@@ -1,7 +1,9 @@
-#include "changerun.h"
-#include "exitstatus.h"
 #include "commands.h"
-#include "linesession.h"
+#include "exitstatus.h"
+#include "jobsupport.h"
+#include "output.h"
+
+#include "jobs/changejob.h"
 
 #include "commissioning/plancsv.h"
 #include "history/historylog.h"
@@ -26,7 +28,7 @@ constexpr std::string_view ColumnOptions[] = {"--address", "--meter", "--new-add
 
 // A plan row through the same option checks as the command line's, or the
 // usage error with the column it is about.
-std::optional<Change> changeOf(const Plan &plan, const PlanRow &row, const Options &options, std::string &problem)
+std::optional<jobs::Change> changeOf(const Plan &plan, const PlanRow &row, const Options &options, std::string &problem)
 {
     std::vector<std::string> args{"set", "--port", options.line.port};
     for (std::size_t i = 0; i < std::size(PlanColumns); ++i)
@@ -46,7 +48,7 @@ std::optional<Change> changeOf(const Plan &plan, const PlanRow &row, const Optio
         return std::nullopt;
     }
     const auto &o = *parsed.options;
-    return Change{o.address, o.meter, o.newAddress, o.newBaud, o.newParity, o.newStopBits};
+    return jobs::Change{o.address, o.meter, o.newAddress, o.newBaud, o.newParity, o.newStopBits};
 }
 
 // FILE-result.csv beside the plan; an existing one is kept, the next free
@@ -58,42 +60,6 @@ std::filesystem::path resultPathFor(const std::filesystem::path &planPath)
     for (int n = 2; std::filesystem::exists(path); ++n)
         path.replace_filename(planPath.stem().string() + "-result-" + std::to_string(n) + ".csv");
     return path;
-}
-
-// The rows of one line, one after another; the worst verdict, as a number that orders them.
-Task<int> planLine(const Options &options, const Plan &plan, const std::vector<Change> &changes,
-                   std::vector<std::size_t> rows, const std::string &port, bool tagged, std::ostream &result,
-                   std::ostream &out, std::ostream &err)
-{
-    const std::string tag = tagged ? port + ": " : std::string();
-    LineOptions line = options.line;
-    line.port = port;
-    const auto session = co_await LineSession::Open(line, err);
-    auto history = WindowHistoryLog();
-    Verdict worst = session ? Verdict::Verified : Verdict::PortFailed;
-    std::optional<std::string> stopped; // why the rows left are not run
-    if (!session)
-        stopped = "not run: the port failed";
-    for (const std::size_t i : rows) {
-        RowResult row;
-        if (stopped) {
-            row = {Verdict::NotRun, *stopped, {}};
-        } else {
-            out << tag << "row " << i + 1 << " (" << changes[i].meter << " at " << int(changes[i].address) << "):\n";
-            ChangeRun run(*session, options, history, out, err, tag);
-            row = co_await run.run(changes[i]);
-            if (row.verdict == Verdict::PortFailed)
-                stopped = "not run: the port failed";
-            else if (row.verdict == Verdict::Interrupted)
-                stopped = "not run: interrupted";
-        }
-        result << commissioning::ResultRow(plan.rows[i], VerdictWord(row.verdict), StepsText(row)) << std::flush;
-        // The worst outcome decides the exit status; a port failure or a stop outranks the rest.
-        if (ExitCodeOf(row.verdict) != 0 && row.verdict != Verdict::NotRun
-            && static_cast<int>(row.verdict) > static_cast<int>(worst))
-            worst = row.verdict;
-    }
-    co_return static_cast<int>(worst);
 }
 
 } // namespace
@@ -133,7 +99,7 @@ Task<int> RunPlan(const Options &options, std::ostream &out, std::ostream &err)
             }
 
     // Every row is checked before anything is sent.
-    std::vector<Change> changes;
+    std::vector<jobs::Change> changes;
     std::string problems;
     int refusals = 0;
     // The address each meter ends at on its line, by the file line that moves it there.
@@ -145,7 +111,7 @@ Task<int> RunPlan(const Options &options, std::ostream &out, std::ostream &err)
             problems += "quorvane-cli: " + file + " line " + std::to_string(row.line) + ", " + problem + "\n";
             continue;
         }
-        if (const auto refusal = CheckChange(options, *change); !refusal.empty()) {
+        if (const auto refusal = jobs::CheckChange(*change); !refusal.empty()) {
             problems += file + " line " + std::to_string(row.line) + ": refused: " + refusal + "\n";
             ++refusals;
         }
@@ -174,18 +140,51 @@ Task<int> RunPlan(const Options &options, std::ostream &out, std::ostream &err)
 
     // Each line works its own rows in the plan's order; the lines all at once.
     const bool tagged = options.ports.size() > 1;
-    std::vector<Task<int>> lines;
+    auto history = WindowHistoryLog();
+    jobs::ChangeJobSetup setup{{}, {}, options.force, options.noHistory ? nullptr : &history};
     for (const auto &port : options.ports) {
-        std::vector<std::size_t> rows;
+        setup.lines.push_back(LineFor(options, port));
+        auto &rows = setup.rows.emplace_back();
         for (std::size_t r = 0; r < plan.rows.size(); ++r)
             if (!tagged || plan.field(plan.rows[r], "port") == port)
-                rows.push_back(r);
-        lines.push_back(planLine(options, plan, changes, std::move(rows), port, tagged, result, out, err));
+                rows.push_back({r, changes[r]});
     }
-    lineclient::AllOf<int> all{std::move(lines)}; // named: the lines point at it while they run
-    const auto worst = co_await all;
+    jobs::ChangeJob job(setup);
+    std::map<std::string, Tracer> tracers;
+    Verdict worst = Verdict::Verified;
+    std::size_t opened = 0;
+    QObject::connect(&job, &jobs::ChangeJob::opened, &job, [&](const std::string &, bool) { ++opened; });
+    QObject::connect(&job, &jobs::ChangeJob::rowStarted, &job,
+                     [&](const std::string &port, std::size_t i, const jobs::Change &change) {
+                         out << TagOf(options, port) << "row " << i + 1 << " (" << change.meter << " at "
+                             << int(change.address) << "):\n";
+                     });
+    QObject::connect(&job, &jobs::ChangeJob::step, &job, [&](const std::string &port, std::size_t i, const jobs::StepResult &r) {
+        PrintStep(out, err, options.json, TagOf(options, port), changes[i].meter, r);
+    });
+    QObject::connect(&job, &jobs::ChangeJob::exchanged, &job,
+                     [&](const std::string &port, std::span<const std::uint8_t> request, const serial::ExchangeResult &x) {
+                         if (options.trace)
+                             tracers.try_emplace(port, out, TagOf(options, port)).first->second.exchange(request, x);
+                     });
+    QObject::connect(&job, &jobs::ChangeJob::note, &job,
+                     [&](const std::string &port, const std::string &text) { err << TagOf(options, port) << text << "\n"; });
+    QObject::connect(&job, &jobs::ChangeJob::problem, &job, [&](const std::string &text) { err << text << "\n"; });
+    QObject::connect(&job, &jobs::ChangeJob::rowDone, &job, [&](const std::string &, std::size_t i, const jobs::RowResult &row) {
+        result << commissioning::ResultRow(plan.rows[i], jobs::VerdictWord(row.verdict), jobs::StepsText(row)) << std::flush;
+        // The worst outcome decides the exit status; a port failure or a stop outranks the rest.
+        if (ExitCodeOf(row.verdict) != 0 && row.verdict != Verdict::NotRun
+            && static_cast<int>(row.verdict) > static_cast<int>(worst))
+            worst = row.verdict;
+    });
+    CancelOnInterruption(job);
+    job.start();
+    co_await jobs::JobDone{job};
+    // A line that never opened outranks every row's own verdict.
+    if (opened < options.ports.size() && !job.cancelled() && worst < Verdict::PortFailed)
+        worst = Verdict::PortFailed;
     out << "results in " << resultPath.string() << "\n";
-    co_return ExitCodeOf(static_cast<Verdict>(*std::max_element(worst.begin(), worst.end())));
+    co_return ExitCodeOf(worst);
 }
 
 } // namespace cli

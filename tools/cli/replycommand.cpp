@@ -1,5 +1,5 @@
 #include "commands.h"
-#include "operation.h"
+#include "commissioning/operationchoice.h"
 
 #include "engine/replyline.h"
 #include "engine/replyvalidation.h"
@@ -11,7 +11,7 @@ namespace cli {
 
 int RunReply(const Options& options, std::ostream& out, std::ostream& err)
 {
-    auto preparation = PrepareOperation(options);
+    auto preparation = commissioning::PrepareOperation(options);
     if (!preparation.prepared) {
         err << preparation.refusal << "\n";
         return 1;

@@ -1,14 +1,16 @@
 #include "commands.h"
 #include "exitstatus.h"
-#include "linesession.h"
-#include "operation.h"
+#include "jobsupport.h"
 #include "output.h"
+
+#include "jobs/operationjob.h"
 
 #include "catalogue/catalogue.h"
 #include "codec/hexcode.h"
 #include "history/historylog.h"
 
 #include <cstdio>
+#include <map>
 
 namespace cli {
 
@@ -37,36 +39,34 @@ std::string jsonOf(const Options &o, const std::string &port, const Outcome &out
     return json + "}";
 }
 
-// The operation on one line, as many times as asked.
-Task<int> runLine(const Options &options, const PreparedOperation &prepared, const std::string &port, bool tagged,
-                  std::ostream &out, std::ostream &err)
+} // namespace
+
+Task<int> RunOnLine(const Options &options, std::ostream &out, std::ostream &err)
 {
-    const std::string tag = tagged ? port + ": " : std::string();
-    LineOptions line = options.line;
-    line.port = port;
-    const auto session = co_await LineSession::Open(line, err);
-    if (!session)
-        co_return status::PortFailed;
-    auto history = WindowHistoryLog();
+    const auto preparation = commissioning::PrepareOperation(options);
+    if (!preparation.prepared) {
+        err << preparation.refusal << "\n";
+        co_return status::Refused;
+    }
     // A poll of many reads would flood the log the window deletes past 2 MB:
     // its reads are logged only when asked. A write always is.
+    auto history = WindowHistoryLog();
     const bool isWrite = catalogue::GetFrameKind(options.meter, options.command) != catalogue::FrameKindRead;
     const bool logThis = !options.noHistory && (options.repeat == 1 || options.history || isWrite);
-    Tracer tracer(out, tag);
-    int result = status::Success;
-    for (int i = 0; i < options.repeat; ++i) {
-        const auto outcome = co_await Perform(*session, options.meter, options.command, prepared,
-                                              std::chrono::milliseconds(options.line.timeoutMs));
-        if (outcome.kind == Outcome::Kind::Interrupted) {
-            err << tag << "interrupted after " << i << " of " << options.repeat << " operations\n";
-            co_return ExitCodeOf(outcome.kind);
-        }
-        if (logThis)
-            AppendHistory(history, options.meter, options.command, outcome, err);
+    // The same operation on every line given, all at the same time.
+    jobs::OperationSetup setup{{}, options.meter, options.command, *preparation.prepared, options.repeat,
+                               logThis ? &history : nullptr};
+    for (const auto &port : options.ports)
+        setup.lines.push_back(LineFor(options, port));
+    jobs::OperationJob job(setup);
+    std::map<std::string, Tracer> tracers;
+    bool readerGone = false;
+    QObject::connect(&job, &jobs::OperationJob::performed, &job, [&](const std::string &port, const Outcome &outcome) {
+        const std::string tag = TagOf(options, port);
         if (options.trace)
-            tracer.exchange(outcome.request, outcome.exchange);
+            tracers.try_emplace(port, out, tag).first->second.exchange(outcome.request, outcome.exchange);
         if (options.json)
-            out << jsonOf(options, tagged ? port : std::string(), outcome) << "\n";
+            out << jsonOf(options, tag.empty() ? std::string() : port, outcome) << "\n";
         else if (outcome.kind == Outcome::Kind::Success)
             out << tag << outcome.detail << "\n";
         else if (outcome.kind == Outcome::Kind::PortFailed)
@@ -78,34 +78,30 @@ Task<int> runLine(const Options &options, const PreparedOperation &prepared, con
         out.flush();
         NoteExtraBytes(outcome.exchange, err);
         // The reader of the output went away (SIGPIPE): nobody is told any more.
-        if (!out)
-            co_return InterruptedExitCode();
-        if (outcome.kind != Outcome::Kind::Success)
-            result = ExitCodeOf(outcome.kind);
-        if (outcome.kind == Outcome::Kind::PortFailed)
-            break;
-    }
-    co_return result;
-}
-
-} // namespace
-
-Task<int> RunOnLine(const Options &options, std::ostream &out, std::ostream &err)
-{
-    const auto preparation = PrepareOperation(options);
-    if (!preparation.prepared) {
-        err << preparation.refusal << "\n";
-        co_return status::Refused;
-    }
-    // The same operation on every line given, all at the same time.
-    std::vector<Task<int>> lines;
-    for (const auto &port : options.ports)
-        lines.push_back(runLine(options, *preparation.prepared, port, options.ports.size() > 1, out, err));
-    lineclient::AllOf<int> all{std::move(lines)}; // named: the lines point at it while they run
-    const auto statuses = co_await all;
+        if (!out) {
+            readerGone = true;
+            job.cancel();
+        }
+    });
+    QObject::connect(&job, &jobs::OperationJob::note, &job,
+                     [&](const std::string &port, const std::string &text) { err << TagOf(options, port) << text << "\n"; });
+    QObject::connect(&job, &jobs::OperationJob::problem, &job, [&](const std::string &text) { err << text << "\n"; });
+    CancelOnInterruption(job);
+    job.start();
+    co_await jobs::JobDone{job};
     int worst = status::Success;
-    for (const int s : statuses)
-        worst = status::Worse(worst, s);
+    for (const auto &line : job.lines()) {
+        int result = line.lastFailure ? ExitCodeOf(*line.lastFailure) : status::Success;
+        if (line.end == jobs::LineEnd::PortFailed && !line.lastFailure)
+            result = status::PortFailed;
+        if (line.end == jobs::LineEnd::Stopped) {
+            if (!readerGone)
+                err << TagOf(options, line.port) << "interrupted after " << line.performed << " of " << options.repeat
+                    << " operations\n";
+            result = InterruptedExitCode();
+        }
+        worst = status::Worse(worst, result);
+    }
     co_return worst;
 }
 

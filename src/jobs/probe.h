@@ -7,7 +7,7 @@
 #include <vector>
 
 // Asking an address whether a meter is there, and what it is.
-namespace cli {
+namespace jobs {
 
 // A request every meter of the family answers with a frame of its own: the
 // energy read of the single-precision types; the others answer it with an
@@ -39,4 +39,4 @@ struct Identity {
 
 Task<Identity> Identify(LineSession &session, std::uint8_t address, const serial::ExchangeResult &probeReply);
 
-} // namespace cli
+} // namespace jobs

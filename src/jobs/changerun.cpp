@@ -1,14 +1,13 @@
 #include "changerun.h"
-#include "exitstatus.h"
-
-#include "operation.h"
+#include "operationrun.h"
 
 #include "catalogue/catalogue.h"
+#include "commissioning/operationchoice.h"
 #include "history/historylog.h"
 
 #include <cctype>
 
-namespace cli {
+namespace jobs {
 
 namespace {
 
@@ -22,10 +21,10 @@ std::string upper(std::string_view word)
     return text;
 }
 
-Options operationOf(const Options &options, const std::string &meter, std::string_view command, std::uint8_t address,
-                    const std::string &value1, const std::optional<std::string> &value2)
+commissioning::OperationChoice operationOf(const std::string &meter, std::string_view command, std::uint8_t address,
+                                           const std::string &value1, const std::optional<std::string> &value2)
 {
-    Options op = options;
+    commissioning::OperationChoice op;
     op.meter = meter;
     op.command = std::string(command);
     op.address = address;
@@ -41,21 +40,6 @@ Verdict verdictOf(Heard heard)
 }
 
 } // namespace
-
-int ExitCodeOf(Verdict v)
-{
-    switch (v) {
-    case Verdict::Verified: return status::Success;
-    case Verdict::Refused:
-    case Verdict::Rejected: return status::Refused;
-    case Verdict::NoReply: return status::NoReply;
-    case Verdict::Unverified: return status::Unverified;
-    case Verdict::PortFailed:
-    case Verdict::NotRun: return status::PortFailed;
-    case Verdict::Interrupted: return InterruptedExitCode();
-    }
-    return status::Refused;
-}
 
 const char *VerdictWord(Verdict v)
 {
@@ -84,10 +68,10 @@ std::string StepsText(const RowResult &row)
 }
 
 
-std::string CheckChange(const Options &options, const Change &change)
+std::string CheckChange(const Change &change)
 {
     const auto refused = [&](std::string_view command, const std::string &v1, const std::optional<std::string> &v2) {
-        const auto preparation = PrepareOperation(operationOf(options, change.meter, command, change.address, v1, v2));
+        const auto preparation = commissioning::PrepareOperation(operationOf(change.meter, command, change.address, v1, v2));
         return preparation.prepared ? std::string() : std::string(command) + " to " + v1 + ": " + preparation.refusal;
     };
     std::string problem;
@@ -101,37 +85,41 @@ std::string CheckChange(const Options &options, const Change &change)
     return problem;
 }
 
-ChangeRun::ChangeRun(LineSession &session, const Options &options, history::HistoryLog &history, std::ostream &out,
-                     std::ostream &err, std::string tag)
-    : m_session(session), m_options(options), m_history(history), m_out(out), m_err(err), m_tag(std::move(tag)),
-      m_tracer(out, m_tag)
+ChangeRun::ChangeRun(LineSession &session, const ChangeSetup &setup, ChangeEvents events)
+    : m_session(session), m_setup(setup), m_events(std::move(events))
 {
+}
+
+void ChangeRun::say(const std::string &text) const
+{
+    if (m_events.note)
+        m_events.note(text);
 }
 
 Task<RowResult> ChangeRun::run(const Change &change)
 {
     m_meter = change.meter;
     m_address = change.address;
-    m_settings = m_options.line.settings;
+    m_settings = m_setup.settings;
     RowResult row;
     // Nothing is written unless every value of the row is one the meter takes.
-    if (const auto refusal = CheckChange(m_options, change); !refusal.empty()) {
-        m_err << m_tag << "refused: " << refusal << "\n";
+    if (const auto refusal = CheckChange(change); !refusal.empty()) {
+        say("refused: " + refusal);
         co_return RowResult{Verdict::Refused, refusal, {}};
     }
     std::string reason;
     if (!m_session.setSettings(m_settings, reason)) {
-        m_err << reason << "\n";
+        say(reason);
         co_return RowResult{Verdict::PortFailed, reason, {}};
     }
-    if (change.newAddress && *change.newAddress != change.address && !m_options.force) {
+    if (change.newAddress && *change.newAddress != change.address && !m_setup.force) {
         // Two meters on one address could never be told apart again.
         const Heard there = co_await answersAt(*change.newAddress, 1);
         if (there == Heard::PortFailed || there == Heard::Interrupted)
             co_return RowResult{verdictOf(there), there == Heard::PortFailed ? m_session.port() + " failed" : "interrupted", {}};
         if (there == Heard::Answer || there == Heard::Garbled) {
             const std::string inUse = "address " + std::to_string(*change.newAddress) + " is in use";
-            m_err << m_tag << "refused: " << inUse << " (--force writes it all the same)\n";
+            say("refused: " + inUse + " (--force writes it all the same)");
             co_return RowResult{Verdict::Refused, inUse, {}};
         }
     }
@@ -154,26 +142,27 @@ Task<RowResult> ChangeRun::run(const Change &change)
 
 Task<RowResult> ChangeRun::step(const Step &s, const Change &change, RowResult &row)
 {
-    const Options op = operationOf(m_options, m_meter, s.command, m_address, s.value1, s.value2);
+    const auto op = operationOf(m_meter, s.command, m_address, s.value1, s.value2);
     const std::string value = s.value1 + (s.value2 ? "/" + *s.value2 : std::string());
-    const std::string what = m_tag + op.command + " at " + std::to_string(m_address) + " to " + value;
-    const auto preparation = PrepareOperation(op);
-    StepResult result{op.command, value, Verdict::Verified, {}, {}};
+    const auto preparation = commissioning::PrepareOperation(op);
+    StepResult result{op.command, value, m_address, Verdict::Verified, {}, {}, {}};
     const auto done = [&](Verdict verdict, std::string problem) {
         result.verdict = verdict;
         result.problem = std::move(problem);
-        print(result, what);
+        if (verdict == Verdict::Verified)
+            result.answersAt = m_answersAt;
+        if (m_events.step)
+            m_events.step(result);
         row.steps.push_back(result);
         row.verdict = verdict;
         row.detail = result.problem.empty() ? result.acknowledged : result.problem;
         return row;
     };
-    const auto outcome = co_await Perform(m_session, m_meter, op.command, *preparation.prepared,
-                                          std::chrono::milliseconds(m_options.line.timeoutMs));
-    if (!m_options.noHistory)
-        AppendHistory(m_history, m_meter, op.command, outcome, m_err);
-    if (m_options.trace)
-        m_tracer.exchange(outcome.request, outcome.exchange);
+    const auto outcome = co_await Perform(m_session, m_meter, op.command, *preparation.prepared, m_session.timeout());
+    if (m_setup.history)
+        AppendHistory(*m_setup.history, m_meter, op.command, outcome, [this](const std::string &text) { say(text); });
+    if (m_events.exchange)
+        m_events.exchange(outcome.request, outcome.exchange);
     switch (outcome.kind) {
     case Outcome::Kind::Success: break;
     case Outcome::Kind::PortFailed: co_return done(Verdict::PortFailed, outcome.detail);
@@ -204,39 +193,6 @@ Task<RowResult> ChangeRun::step(const Step &s, const Change &change, RowResult &
     }
     const auto &[problem, verdict] = check;
     co_return done(problem.empty() ? Verdict::Verified : verdict, problem);
-}
-
-void ChangeRun::print(const StepResult &result, const std::string &what)
-{
-    if (m_options.json) {
-        m_out << "{\"meter\": " << JsonString(m_meter) << ", \"command\": " << JsonString(result.command)
-              << ", \"value\": " << JsonString(result.value) << ", \"outcome\": " << JsonString(VerdictWord(result.verdict))
-              << ", \"acknowledged\": " << JsonString(result.acknowledged) << ", \"problem\": " << JsonString(result.problem);
-        if (!m_answersAt.empty())
-            m_out << ", \"answers_at\": " << JsonString(m_answersAt);
-        m_out << "}\n" << std::flush;
-        return;
-    }
-    // "acknowledged (DETAIL), verified: answers at ..." as each step ends.
-    const bool acknowledged = !result.acknowledged.empty();
-    if (acknowledged)
-        m_out << what << ": acknowledged (" << result.acknowledged << ")";
-    switch (result.verdict) {
-    case Verdict::Verified: m_out << ", verified: " << m_answersAt << "\n"; break;
-    case Verdict::Unverified: m_out << ", not verified: " << result.problem << "\n"; break;
-    case Verdict::NoReply: m_out << what << ": no reply\n"; break;
-    case Verdict::Rejected: m_out << what << ": rejected: " << result.problem << "\n"; break;
-    case Verdict::PortFailed:
-    case Verdict::Interrupted:
-        if (acknowledged)
-            m_out << ", not verified: " << result.problem << "\n";
-        m_out << std::flush;
-        m_err << what << ": " << result.problem << "\n";
-        break;
-    case Verdict::Refused:
-    case Verdict::NotRun: break;
-    }
-    m_out << std::flush;
 }
 
 Task<std::pair<std::string, Verdict>> ChangeRun::verifyAddress(std::uint8_t from)
@@ -298,8 +254,8 @@ Task<Heard> ChangeRun::answersAt(std::uint8_t address, int attempts)
     for (int attempt = 0; attempt < attempts; ++attempt) {
         const auto probe = ProbeFrame(address);
         const auto result = co_await m_session.exchange(probe);
-        if (m_options.trace)
-            m_tracer.exchange(probe, result);
+        if (m_events.exchange)
+            m_events.exchange(probe, result);
         heard = Classify(result, address);
         if (heard == Heard::Answer || heard == Heard::PortFailed || heard == Heard::Interrupted)
             co_return heard;
@@ -307,4 +263,4 @@ Task<Heard> ChangeRun::answersAt(std::uint8_t address, int attempts)
     co_return heard;
 }
 
-} // namespace cli
+} // namespace jobs

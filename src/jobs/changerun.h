@@ -1,13 +1,12 @@
 #pragma once
 
 #include "linesession.h"
-#include "options.h"
-#include "output.h"
 #include "probe.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
-#include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,7 +16,7 @@ class HistoryLog;
 
 // Changing one meter's address, baud rate and parity, each change checked on
 // the line: the work of set, row by row for a plan.
-namespace cli {
+namespace jobs {
 
 // One meter and the changes it is to get.
 struct Change {
@@ -32,7 +31,6 @@ struct Change {
 // How a change ended, worst last but one: the exit status of set follows it.
 enum class Verdict { Verified, Refused, Rejected, NoReply, Unverified, PortFailed, Interrupted, NotRun };
 
-int ExitCodeOf(Verdict verdict);
 // "verified", "refused", "rejected", "timeout", "unverified", "port", "interrupted", "not run".
 const char *VerdictWord(Verdict verdict);
 
@@ -40,9 +38,11 @@ const char *VerdictWord(Verdict verdict);
 struct StepResult {
     std::string command;
     std::string value;
+    std::uint8_t address = 0; // where it was written
     Verdict verdict = Verdict::Verified;
     std::string acknowledged; // the History.log detail, once the meter acknowledged
     std::string problem;      // why it is not verified, or why it failed
+    std::string answersAt;    // once verified: "answers at 16 9600 8N1"
 };
 
 struct RowResult {
@@ -58,14 +58,26 @@ std::string StepsText(const RowResult &row);
 
 // Every value of the change checked as the window's dialogs check them,
 // before anything is written: the first refusal, or empty.
-std::string CheckChange(const Options &options, const Change &change);
+std::string CheckChange(const Change &change);
+
+// How a change is made on its line.
+struct ChangeSetup {
+    engine::LineSettings settings; // where the meter answers before the change
+    bool force = false;            // write a new address even where something answers
+    history::HistoryLog *history = nullptr; // each write's line, as the window writes it; none when null
+};
+
+// What a change reports while it runs.
+struct ChangeEvents {
+    std::function<void(const StepResult &)> step; // as each step ends
+    std::function<void(std::span<const std::uint8_t>, const serial::ExchangeResult &)> exchange; // every frame
+    std::function<void(const std::string &)> note; // a refusal, a History.log problem
+};
 
 class ChangeRun
 {
 public:
-    // Every line printed begins with `tag` (the port, where several lines are worked).
-    ChangeRun(LineSession &session, const Options &options, history::HistoryLog &history, std::ostream &out,
-              std::ostream &err, std::string tag = {});
+    ChangeRun(LineSession &session, const ChangeSetup &setup, ChangeEvents events);
 
     Task<RowResult> run(const Change &change);
 
@@ -83,19 +95,15 @@ private:
     Task<std::pair<std::string, Verdict>> verifyAddress(std::uint8_t from);
     Task<std::pair<std::string, Verdict>> verifySettings();
     Task<Heard> answersAt(std::uint8_t address, int attempts);
-    void print(const StepResult &result, const std::string &what);
+    void say(const std::string &text) const;
 
     LineSession &m_session;
-    const Options &m_options;
-    history::HistoryLog &m_history;
-    std::ostream &m_out;
-    std::ostream &m_err;
-    std::string m_tag;
-    Tracer m_tracer;
+    ChangeSetup m_setup;
+    ChangeEvents m_events;
     std::string m_meter;
     std::uint8_t m_address = 0;
     engine::LineSettings m_settings;
-    std::string m_answersAt; // where the meter answered last, for the JSON
+    std::string m_answersAt; // where the meter answered last
 };
 
-} // namespace cli
+} // namespace jobs

@@ -8,7 +8,7 @@
 
 #include <map>
 
-namespace cli {
+namespace jobs {
 
 namespace {
 
@@ -114,4 +114,4 @@ Task<Identity> Identify(LineSession &session, std::uint8_t address, const serial
     co_return identity;
 }
 
-} // namespace cli
+} // namespace jobs

@@ -1,4 +1,4 @@
-#include "operation.h"
+#include "operationchoice.h"
 
 #include "catalogue/catalogue.h"
 #include "codec/bcd.h"
@@ -8,7 +8,7 @@
 #include "engine/timeentry.h"
 
 
-namespace cli {
+namespace commissioning {
 
 namespace {
 
@@ -36,7 +36,7 @@ std::array<std::string, 4> TariffSummariesOf(const engine::TariffBytes& bytes)
     return engine::TariffSummaries(slots);
 }
 
-Preparation PrepareOperation(const Options& o)
+Preparation PrepareOperation(const OperationChoice& o)
 {
     PreparedOperation p;
     auto& state = p.state;
@@ -80,4 +80,4 @@ Preparation PrepareOperation(const Options& o)
     return {p, {}};
 }
 
-} // namespace cli
+} // namespace commissioning

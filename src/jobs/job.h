@@ -1,0 +1,65 @@
+#pragma once
+
+#include "linesession.h"
+
+#include <QObject>
+
+#include <coroutine>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A piece of commissioning work on one or more lines, run on the event loop
+// and driven by its replies: it reports as it goes, ends once with
+// finished(), and can be cancelled at any point.
+namespace jobs {
+
+// How the work on one line ended.
+enum class LineEnd { Done, PortFailed, Stopped };
+
+class Job : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Starts the work; finished() comes once, later or at once.
+    void start();
+    // Ends what runs on every line (its exchange: aborted) and sends nothing
+    // more: each line is left closed, so the next program can open it.
+    void cancel();
+    bool cancelled() const { return m_cancelled; }
+    bool isFinished() const { return m_finished; }
+
+signals:
+    void finished();
+
+protected:
+    // The work itself; its value is not used.
+    virtual Task<bool> run() = 0;
+
+    // Opens a line of the job, owned by the job until close(); nullptr with
+    // the reason, or once cancelled.
+    Task<LineSession *> open(const LineSetup &setup, std::string &reason);
+    void close(LineSession *session);
+
+private:
+    std::vector<std::unique_ptr<LineSession>> m_sessions;
+    bool m_cancelled = false;
+    bool m_started = false;
+    bool m_finished = false;
+};
+
+// `co_await JobDone{job}`: resumed from the event loop once the job has finished.
+struct JobDone {
+    Job &job;
+    bool await_ready() const { return job.isFinished(); }
+    void await_suspend(std::coroutine_handle<> awaiting)
+    {
+        QObject::connect(&job, &Job::finished, &job, [awaiting] { awaiting.resume(); },
+                         static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
+    }
+    void await_resume() const {}
+};
+
+} // namespace jobs
