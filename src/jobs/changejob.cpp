@@ -34,9 +34,6 @@ Task<bool> ChangeJob::runLine(std::size_t index)
         emit opened(port, session->throughGateway());
     }
     ChangeEvents events;
-    events.exchange = [this, port](std::span<const std::uint8_t> request, const serial::ExchangeResult &result) {
-        emit exchanged(port, request, result);
-    };
     events.note = [this, port](const std::string &text) { emit note(port, text); };
     for (const auto &row : m_setup.rows[index]) {
         RowResult result;

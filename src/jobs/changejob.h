@@ -38,8 +38,6 @@ signals:
     void opened(const std::string &port, bool throughGateway);
     void rowStarted(const std::string &port, std::size_t index, const jobs::Change &change);
     void step(const std::string &port, std::size_t index, const jobs::StepResult &result);
-    // Every frame sent and what came back, for a trace.
-    void exchanged(const std::string &port, std::span<const std::uint8_t> request, const serial::ExchangeResult &result);
     void rowDone(const std::string &port, std::size_t index, const jobs::RowResult &result);
     void note(const std::string &port, const std::string &text);
     void problem(const std::string &text);

@@ -161,8 +161,6 @@ Task<RowResult> ChangeRun::step(const Step &s, const Change &change, RowResult &
     const auto outcome = co_await Perform(m_session, m_meter, op.command, *preparation.prepared, m_session.timeout());
     if (m_setup.history)
         AppendHistory(*m_setup.history, m_meter, op.command, outcome, [this](const std::string &text) { say(text); });
-    if (m_events.exchange)
-        m_events.exchange(outcome.request, outcome.exchange);
     switch (outcome.kind) {
     case Outcome::Kind::Success: break;
     case Outcome::Kind::PortFailed: co_return done(Verdict::PortFailed, outcome.detail);
@@ -254,8 +252,6 @@ Task<Heard> ChangeRun::answersAt(std::uint8_t address, int attempts)
     for (int attempt = 0; attempt < attempts; ++attempt) {
         const auto probe = ProbeFrame(address);
         const auto result = co_await m_session.exchange(probe);
-        if (m_events.exchange)
-            m_events.exchange(probe, result);
         heard = Classify(result, address);
         if (heard == Heard::Answer || heard == Heard::PortFailed || heard == Heard::Interrupted)
             co_return heard;

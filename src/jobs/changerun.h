@@ -70,7 +70,6 @@ struct ChangeSetup {
 // What a change reports while it runs.
 struct ChangeEvents {
     std::function<void(const StepResult &)> step; // as each step ends
-    std::function<void(std::span<const std::uint8_t>, const serial::ExchangeResult &)> exchange; // every frame
     std::function<void(const std::string &)> note; // a refusal, a History.log problem
 };
 

@@ -1,8 +1,26 @@
 #include "job.h"
 
+#include <QTimer>
+
 #include <algorithm>
 
 namespace jobs {
+
+Job::~Job() = default;
+
+void Job::Pause::await_suspend(std::coroutine_handle<> awaiting)
+{
+    auto *timer = new QTimer(&job);
+    timer->setSingleShot(true);
+    timer->setTimerType(Qt::PreciseTimer);
+    job.m_pauses.push_back(timer);
+    QObject::connect(timer, &QTimer::timeout, &job, [this, timer, awaiting] {
+        std::erase(job.m_pauses, timer);
+        timer->deleteLater();
+        awaiting.resume();
+    });
+    timer->start(wait);
+}
 
 void Job::start()
 {
@@ -24,6 +42,8 @@ void Job::cancel()
     m_cancelled = true;
     for (auto &session : m_sessions)
         session->stop();
+    for (auto *timer : m_pauses)
+        timer->start(0);
 }
 
 Task<LineSession *> Job::open(const LineSetup &setup, std::string &reason)
@@ -35,6 +55,9 @@ Task<LineSession *> Job::open(const LineSetup &setup, std::string &reason)
         reason = "cancelled";
         co_return nullptr;
     }
+    session->setObserver([this, port = setup.port](std::span<const std::uint8_t> request, const serial::ExchangeResult &result) {
+        emit exchanged(port, request, result);
+    });
     m_sessions.push_back(std::move(session));
     co_return m_sessions.back().get();
 }

@@ -6,6 +6,7 @@
 
 #include <coroutine>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ class Job : public QObject
 public:
     using QObject::QObject;
 
+    ~Job() override;
+
     // Starts the work; finished() comes once, later or at once.
     void start();
     // Ends what runs on every line (its exchange: aborted) and sends nothing
@@ -32,6 +35,8 @@ public:
     bool isFinished() const { return m_finished; }
 
 signals:
+    // Every request sent on a line and what came back, for a trace.
+    void exchanged(const std::string &port, std::span<const std::uint8_t> request, const serial::ExchangeResult &result);
     void finished();
 
 protected:
@@ -42,9 +47,20 @@ protected:
     // the reason, or once cancelled.
     Task<LineSession *> open(const LineSetup &setup, std::string &reason);
     void close(LineSession *session);
+    // `co_await pause(ms)`: resumed from the event loop after `ms`, or at once
+    // when the job is cancelled meanwhile.
+    struct Pause {
+        Job &job;
+        std::chrono::milliseconds wait;
+        bool await_ready() const { return job.m_cancelled || wait.count() <= 0; }
+        void await_suspend(std::coroutine_handle<> awaiting);
+        void await_resume() const {}
+    };
+    Pause pause(std::chrono::milliseconds wait) { return Pause{*this, wait}; }
 
 private:
     std::vector<std::unique_ptr<LineSession>> m_sessions;
+    std::vector<class QTimer *> m_pauses; // running: a cancel ends them at once
     bool m_cancelled = false;
     bool m_started = false;
     bool m_finished = false;

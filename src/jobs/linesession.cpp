@@ -76,7 +76,10 @@ Task<serial::ExchangeResult> LineSession::exchange(std::vector<std::uint8_t> req
         aborted.written = aborted.sent = aborted.ended = serial::Clock::now();
         co_return aborted;
     }
-    co_return co_await lineclient::Finished{m_client->send(std::move(request), timeout, m_setup.echo)};
+    auto result = co_await lineclient::Finished{m_client->send(request, timeout, m_setup.echo)};
+    if (m_observer)
+        m_observer(request, result);
+    co_return result;
 }
 
 } // namespace jobs

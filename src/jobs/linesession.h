@@ -9,6 +9,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,11 @@ public:
 
     // Where notes on the line go (late replies thrown away); none unless set.
     void setNotes(std::function<void(const std::string &)> notes) { m_notes = std::move(notes); }
+    // Told of every request sent and what came back, for a trace.
+    void setObserver(std::function<void(std::span<const std::uint8_t>, const serial::ExchangeResult &)> observer)
+    {
+        m_observer = std::move(observer);
+    }
     // How long the line must be quiet after a time-out before the next request.
     void setSettle(std::chrono::milliseconds quiet) { m_client->setSettleTime(quiet); }
     // The pause between one reply and the next request.
@@ -62,6 +68,7 @@ private:
     std::unique_ptr<lineclient::LineClient> m_client;
     LineSetup m_setup;
     std::function<void(const std::string &)> m_notes;
+    std::function<void(std::span<const std::uint8_t>, const serial::ExchangeResult &)> m_observer;
     bool m_stopped = false;
 };
 

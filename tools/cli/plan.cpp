@@ -162,7 +162,7 @@ Task<int> RunPlan(const Options &options, std::ostream &out, std::ostream &err)
     QObject::connect(&job, &jobs::ChangeJob::step, &job, [&](const std::string &port, std::size_t i, const jobs::StepResult &r) {
         PrintStep(out, err, options.json, TagOf(options, port), changes[i].meter, r);
     });
-    QObject::connect(&job, &jobs::ChangeJob::exchanged, &job,
+    QObject::connect(&job, &jobs::Job::exchanged, &job,
                      [&](const std::string &port, std::span<const std::uint8_t> request, const serial::ExchangeResult &x) {
                          if (options.trace)
                              tracers.try_emplace(port, out, TagOf(options, port)).first->second.exchange(request, x);

@@ -63,8 +63,6 @@ Task<int> RunOnLine(const Options &options, std::ostream &out, std::ostream &err
     bool readerGone = false;
     QObject::connect(&job, &jobs::OperationJob::performed, &job, [&](const std::string &port, const Outcome &outcome) {
         const std::string tag = TagOf(options, port);
-        if (options.trace)
-            tracers.try_emplace(port, out, tag).first->second.exchange(outcome.request, outcome.exchange);
         if (options.json)
             out << jsonOf(options, tag.empty() ? std::string() : port, outcome) << "\n";
         else if (outcome.kind == Outcome::Kind::Success)
@@ -83,6 +81,11 @@ Task<int> RunOnLine(const Options &options, std::ostream &out, std::ostream &err
             job.cancel();
         }
     });
+    QObject::connect(&job, &jobs::Job::exchanged, &job,
+                     [&](const std::string &port, std::span<const std::uint8_t> request, const serial::ExchangeResult &x) {
+                         if (options.trace)
+                             tracers.try_emplace(port, out, TagOf(options, port)).first->second.exchange(request, x);
+                     });
     QObject::connect(&job, &jobs::OperationJob::note, &job,
                      [&](const std::string &port, const std::string &text) { err << TagOf(options, port) << text << "\n"; });
     QObject::connect(&job, &jobs::OperationJob::problem, &job, [&](const std::string &text) { err << text << "\n"; });

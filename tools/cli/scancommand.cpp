@@ -3,6 +3,7 @@
 #include "jobsupport.h"
 #include "output.h"
 
+#include "jobs/foundtext.h"
 #include "jobs/scanjob.h"
 
 #include "engine/replyend.h"
@@ -16,53 +17,6 @@ namespace cli {
 namespace {
 
 using jobs::FoundDevice;
-
-// "Tarvik CT, Tarvik DC (1234.5677 kWh); Morel-K (120.5 kWh)": types that read alike together.
-std::string typesText(const FoundDevice &found)
-{
-    std::string text;
-    for (std::size_t i = 0; i < found.types.size(); ++i) {
-        const auto &[type, energy] = found.types[i];
-        text += type;
-        const bool last = i + 1 == found.types.size() || found.types[i + 1].second != energy;
-        if (!last) {
-            text += ", ";
-        } else {
-            if (!energy.empty())
-                text += " (" + energy + " kWh)";
-            if (i + 1 < found.types.size())
-                text += "; ";
-        }
-    }
-    return text;
-}
-
-std::string lineOf(const FoundDevice &f, const std::string &tag)
-{
-    const std::string where = tag + "address " + std::to_string(f.address)
-                              + (f.throughGateway ? std::string(" through the gateway") : " at " + engine::ShortText(f.settings));
-    if (f.garbled)
-        return where + ": bytes without a valid frame";
-    return where + ": answered " + (f.answersRead ? "a read" : "with exceptions only") + "; can be " + typesText(f);
-}
-
-std::string jsonOf(const FoundDevice &f, bool tagged)
-{
-    std::string types, energies;
-    for (const auto &[type, energy] : f.types) {
-        types += (types.empty() ? "" : ", ") + JsonString(type);
-        if (!energy.empty())
-            energies += (energies.empty() ? "" : ", ") + JsonString(type) + ": " + energy;
-    }
-    std::string json = "{" + (!tagged ? std::string() : "\"port\": " + JsonString(f.port) + ", ")
-                       + "\"address\": " + std::to_string(f.address);
-    if (!f.throughGateway)
-        json += ", \"baud\": " + std::to_string(f.settings.baud) + ", \"parity\": "
-                + JsonString(engine::ParityWord(f.settings.parity)) + ", \"stop_bits\": "
-                + std::string(engine::StopBitsText(f.settings.stopBits));
-    return json + ", \"answered\": " + JsonString(f.garbled ? "garbled" : f.answersRead ? "read" : "exception")
-           + ", \"meter_types\": [" + types + "], \"energy_kwh\": {" + energies + "}}";
-}
 
 // The progress line on a terminal, cleared before anything else is printed
 // so that no line lands inside it.
@@ -121,7 +75,7 @@ Task<int> RunScan(const Options &options, std::ostream &out, std::ostream &err)
         if (options.json)
             return;
         progress.clear();
-        out << lineOf(f, TagOf(options, f.port)) << "\n" << std::flush;
+        out << jobs::FoundLine(f, TagOf(options, f.port)) << "\n" << std::flush;
     });
     QObject::connect(&job, &jobs::ScanJob::note, &job, [&](const std::string &port, const std::string &text) {
         progress.clear();
@@ -145,7 +99,7 @@ Task<int> RunScan(const Options &options, std::ostream &out, std::ostream &err)
     for (const auto &line : lines) {
         for (const auto &f : line.found)
             if (options.json)
-                out << (found++ ? ",\n " : "") << jsonOf(f, tagged);
+                out << (found++ ? ",\n " : "") << jobs::FoundJson(f, tagged);
         meters = meters || line.meters;
         done += line.done;
         total += line.total;

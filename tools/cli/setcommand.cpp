@@ -28,7 +28,7 @@ Task<int> RunSet(const Options &options, std::ostream &out, std::ostream &err)
     QObject::connect(&job, &jobs::ChangeJob::step, &job, [&](const std::string &, std::size_t, const jobs::StepResult &r) {
         PrintStep(out, err, options.json, {}, options.meter, r);
     });
-    QObject::connect(&job, &jobs::ChangeJob::exchanged, &job,
+    QObject::connect(&job, &jobs::Job::exchanged, &job,
                      [&](const std::string &, std::span<const std::uint8_t> request, const serial::ExchangeResult &result) {
                          if (options.trace)
                              tracer.exchange(request, result);

@@ -1,0 +1,100 @@
+#include "polljob.h"
+
+#include "catalogue/catalogue.h"
+
+namespace jobs {
+
+PollJob::PollJob(PollSetup setup, QObject *parent)
+    : Job(parent)
+    , m_setup(std::move(setup))
+{
+}
+
+std::string PollJob::ReadCommandOf(const std::string &meter)
+{
+    using namespace catalogue::command;
+    return std::string(catalogue::Offers(meter, ReadEnergy) ? ReadEnergy : ReadImportEnergy);
+}
+
+Task<bool> PollJob::run()
+{
+    std::vector<Task<LinePoll>> lines;
+    for (std::size_t i = 0; i < m_setup.lines.size(); ++i)
+        lines.push_back(pollLine(i));
+    lineclient::AllOf<LinePoll> all{std::move(lines)}; // named: the lines point at it while they run
+    m_lines = co_await all;
+    co_return true;
+}
+
+Task<LinePoll> PollJob::pollLine(std::size_t index)
+{
+    const LineSetup &line = m_setup.lines[index];
+    const std::string port = line.port;
+    LinePoll poll{port, LineEnd::Done, 0};
+    // Each meter's read, prepared once: a refused one is said and left out.
+    struct Read {
+        std::size_t index;
+        std::string meter, command;
+        commissioning::PreparedOperation prepared;
+    };
+    std::vector<Read> reads;
+    const auto &meters = m_setup.meters[index];
+    for (std::size_t m = 0; m < meters.size(); ++m) {
+        commissioning::OperationChoice choice;
+        choice.meter = meters[m].meter;
+        choice.command = ReadCommandOf(meters[m].meter);
+        choice.address = meters[m].address;
+        const auto preparation = commissioning::PrepareOperation(choice);
+        if (!preparation.prepared) {
+            emit note(port, meters[m].meter + " at " + std::to_string(meters[m].address) + ": " + preparation.refusal);
+            continue;
+        }
+        reads.push_back({m, choice.meter, choice.command, *preparation.prepared});
+    }
+    std::string reason;
+    LineSession *session = co_await open(line, reason);
+    if (!session) {
+        poll.end = cancelled() ? LineEnd::Stopped : LineEnd::PortFailed;
+        if (!cancelled())
+            emit problem(reason);
+        co_return poll;
+    }
+    session->setNotes([this, port](const std::string &text) { emit note(port, text); });
+    if (m_setup.guard)
+        session->setGuardTime(*m_setup.guard);
+    const auto noted = [this, port](const std::string &text) { emit note(port, text); };
+    // Rounds on a fixed schedule: a late round starts at once, the next on time.
+    const auto start = std::chrono::steady_clock::now();
+    for (int round = 0; !reads.empty() && (m_setup.rounds == 0 || round < m_setup.rounds); ++round) {
+        if (round > 0 && m_setup.interval.count() > 0) {
+            const auto due = start + m_setup.interval * round;
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - std::chrono::steady_clock::now());
+            co_await pause(wait);
+        }
+        if (cancelled()) {
+            poll.end = LineEnd::Stopped;
+            break;
+        }
+        for (const auto &read : reads) {
+            const auto outcome = co_await Perform(*session, read.meter, read.command, read.prepared, session->timeout());
+            if (outcome.kind == Outcome::Kind::Interrupted) {
+                poll.end = LineEnd::Stopped;
+                break;
+            }
+            if (m_setup.history)
+                AppendHistory(*m_setup.history, read.meter, read.command, outcome, noted);
+            emit reading(port, read.index, outcome);
+            if (outcome.kind == Outcome::Kind::PortFailed) {
+                poll.end = LineEnd::PortFailed;
+                break;
+            }
+        }
+        if (poll.end != LineEnd::Done)
+            break;
+        ++poll.rounds;
+    }
+    close(session);
+    co_return poll;
+}
+
+} // namespace jobs
