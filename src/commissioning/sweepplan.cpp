@@ -1,6 +1,9 @@
 #include "commissioning/sweepplan.h"
 
 #include "catalogue/catalogue.h"
+#include "engine/addressrule.h"
+
+#include <charconv>
 
 #include <algorithm>
 #include <cctype>
@@ -64,6 +67,35 @@ engine::LineSettings WithSetting(engine::LineSettings line, const SweepSetting &
     line.parity = setting.parity;
     line.stopBits = setting.stopBits;
     return line;
+}
+
+std::optional<std::vector<std::uint8_t>> ParseAddressList(std::string_view text)
+{
+    // One address: ASCII digits only, in the meters' range.
+    const auto number = [](std::string_view digits) -> std::optional<int> {
+        int value = 0;
+        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()
+            || value < engine::LowestMeterAddress || value > engine::HighestAddress)
+            return std::nullopt;
+        return value;
+    };
+    std::vector<std::uint8_t> addresses;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const auto comma = std::min(text.find(',', start), text.size());
+        const auto item = text.substr(start, comma - start);
+        start = comma + 1;
+        const auto dash = item.find('-');
+        const auto first = number(item.substr(0, dash));
+        const auto last = dash == std::string_view::npos ? first : number(item.substr(dash + 1));
+        if (!first || !last || *last < *first)
+            return std::nullopt;
+        for (int a = *first; a <= *last; ++a)
+            if (std::find(addresses.begin(), addresses.end(), a) == addresses.end())
+                addresses.push_back(static_cast<std::uint8_t>(a));
+    }
+    return addresses;
 }
 
 } // namespace commissioning

@@ -2,6 +2,9 @@
 
 #include "engine/linesettings.h"
 
+#include <cstdint>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 // Which line settings a sweep of the bus tries, and in which order: the
@@ -28,6 +31,10 @@ struct SweepLists {
 // meters' own pairs that fit the lists, unless both lists were given, when
 // every pair of the two is tried.
 std::vector<SweepSetting> SweepSettings(const SweepLists &lists);
+
+// "1-247", "1,5,10-20": meter addresses 1..247 in the order written, each
+// once; none for a text that is no such list.
+std::optional<std::vector<std::uint8_t>> ParseAddressList(std::string_view text);
 
 // The line's settings with a sweep setting's baud rate, parity and stop bits.
 engine::LineSettings WithSetting(engine::LineSettings line, const SweepSetting &setting);

@@ -46,7 +46,7 @@ Task<bool> ChangeJob::runLine(std::size_t index)
             // The step signal names the row being run.
             std::size_t rowIndex = row.index;
             events.step = [this, port, rowIndex](const StepResult &r) { emit step(port, rowIndex, r); };
-            const ChangeSetup setup{line.settings, m_setup.force, m_setup.history};
+            const ChangeSetup setup{row.settings.value_or(line.settings), m_setup.force, m_setup.history};
             ChangeRun change(*session, setup, events);
             result = co_await change.run(row.change);
             if (result.verdict == Verdict::PortFailed)

@@ -3,6 +3,7 @@
 #include "changerun.h"
 #include "job.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ namespace jobs {
 struct ChangeRow {
     std::size_t index = 0;
     Change change;
+    std::optional<engine::LineSettings> settings; // where the meter answers, when not at the line's
 };
 
 // Changes on each line given, the rows of a line one after another.

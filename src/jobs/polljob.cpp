@@ -36,6 +36,7 @@ Task<LinePoll> PollJob::pollLine(std::size_t index)
         std::size_t index;
         std::string meter, command;
         commissioning::PreparedOperation prepared;
+        engine::LineSettings settings;
     };
     std::vector<Read> reads;
     const auto &meters = m_setup.meters[index];
@@ -49,7 +50,7 @@ Task<LinePoll> PollJob::pollLine(std::size_t index)
             emit note(port, meters[m].meter + " at " + std::to_string(meters[m].address) + ": " + preparation.refusal);
             continue;
         }
-        reads.push_back({m, choice.meter, choice.command, *preparation.prepared});
+        reads.push_back({m, choice.meter, choice.command, *preparation.prepared, meters[m].settings.value_or(line.settings)});
     }
     std::string reason;
     LineSession *session = co_await open(line, reason);
@@ -76,6 +77,11 @@ Task<LinePoll> PollJob::pollLine(std::size_t index)
             break;
         }
         for (const auto &read : reads) {
+            // Meters found at other settings are read at theirs.
+            if (!(session->settings() == read.settings) && !session->setSettings(read.settings, reason)) {
+                emit note(port, reason);
+                continue;
+            }
             const auto outcome = co_await Perform(*session, read.meter, read.command, read.prepared, session->timeout());
             if (outcome.kind == Outcome::Kind::Interrupted) {
                 poll.end = LineEnd::Stopped;

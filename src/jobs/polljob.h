@@ -18,6 +18,7 @@ namespace jobs {
 struct PolledMeter {
     std::string meter;
     std::uint8_t address = 0;
+    std::optional<engine::LineSettings> settings; // where it answers, when not at the line's
 };
 
 struct PollSetup {

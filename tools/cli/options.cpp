@@ -387,23 +387,6 @@ std::string checkChange(const Options& o, const std::vector<Key>& seen)
 
 } // namespace
 
-std::optional<std::vector<std::uint8_t>> ParseAddressList(std::string_view text)
-{
-    std::vector<std::uint8_t> addresses;
-    for (const auto item : commaList(text)) {
-        const auto dash = item.find('-');
-        const auto first = number(item.substr(0, dash), LowestMeterAddress, HighestAddress);
-        const auto last = dash == std::string_view::npos ? first
-                                                         : number(item.substr(dash + 1), LowestMeterAddress, HighestAddress);
-        if (!first || !last || *last < *first)
-            return std::nullopt;
-        for (int a = *first; a <= *last; ++a)
-            if (std::find(addresses.begin(), addresses.end(), a) == addresses.end())
-                addresses.push_back(static_cast<std::uint8_t>(a));
-    }
-    return addresses;
-}
-
 ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
 {
     const auto usage = [](std::string reason) { return ParsedArguments{std::nullopt, std::move(reason)}; };

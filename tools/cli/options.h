@@ -63,7 +63,7 @@ struct ParsedArguments {
 ParsedArguments ParseArguments(const std::vector<std::string_view>& args);
 
 // "1-247", "1,5,10-20": addresses 1..247 in the order written, each once.
-std::optional<std::vector<std::uint8_t>> ParseAddressList(std::string_view text);
+using commissioning::ParseAddressList;
 
 std::string HelpText();
 
