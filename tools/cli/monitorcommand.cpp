@@ -154,6 +154,7 @@ int RunMonitor(const Options& options, std::ostream& out, std::ostream& err)
     }
     // Bytes from before we listened have no time of their own.
     port->discardInput();
+    err << "listening on " << line.port << " at " << engine::ShortText(line.settings) << "; Ctrl+C ends" << std::endl;
 
     // Steady time cuts and spaces the frames; the wall clock only names them.
     const auto steadyStart = monitor::Clock::now();
