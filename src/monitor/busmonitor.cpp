@@ -161,7 +161,7 @@ void BusMonitor::peel(bool atSilence, std::vector<Frame>& out)
 {
     while (!m_pending.empty()) {
         if (const auto cut = wholeFrameAt(0)) {
-            emit(cut->length, cut->kind, out);
+            deliver(cut->length, cut->kind, out);
             continue;
         }
         // What is not whole yet may still become a frame, until the line falls
@@ -172,14 +172,14 @@ void BusMonitor::peel(bool atSilence, std::vector<Frame>& out)
         const auto next = nextFrameStart();
         if (!next && !atSilence) {
             // Keep the tail: a frame may be starting in it.
-            emit(m_pending.size() - engine::MaxRtuFrame, std::nullopt, out);
+            deliver(m_pending.size() - engine::MaxRtuFrame, std::nullopt, out);
             return;
         }
-        emit(next.value_or(m_pending.size()), std::nullopt, out);
+        deliver(next.value_or(m_pending.size()), std::nullopt, out);
     }
 }
 
-void BusMonitor::emit(std::size_t length, std::optional<FrameKind> kind, std::vector<Frame>& out)
+void BusMonitor::deliver(std::size_t length, std::optional<FrameKind> kind, std::vector<Frame>& out)
 {
     Frame frame;
     frame.number = ++m_summary.frames;

@@ -92,7 +92,7 @@ private:
     };
     std::optional<Cut> wholeFrameAt(std::size_t position) const;
     std::optional<std::size_t> nextFrameStart() const;
-    void emit(std::size_t length, std::optional<FrameKind> kind, std::vector<Frame>& out);
+    void deliver(std::size_t length, std::optional<FrameKind> kind, std::vector<Frame>& out);
     void peel(bool atSilence, std::vector<Frame>& out);
 
     struct Outstanding {
