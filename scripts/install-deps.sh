@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
     g++ make cmake dpkg-dev file lintian
-    qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-charts-dev libqt6charts6
+    qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-charts-dev libqt6charts6 libqt6opengl6-dev
     fonts-dejavu-core fonts-liberation2
     socat python3 python3-pymodbus python3-serial python3-serial-asyncio
     xvfb x11-apps imagemagick

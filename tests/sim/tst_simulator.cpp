@@ -4,6 +4,7 @@
 #include "codec/crc16.h"
 #include "codec/hexcode.h"
 #include "engine/parameters.h"
+#include "engine/replyend.h"
 #include "engine/replyvalidation.h"
 #include "engine/requestframe.h"
 
@@ -745,6 +746,48 @@ private slots:
         QCOMPARE(sim.stop(), 0);
     }
 
+    // Meters that share an address garble each other's reply, the same way for the
+    // same seed; a meter alone at its address is not touched by it.
+    void collision_data()
+    {
+        QTest::addColumn<QStringList>("meters");
+        QTest::addColumn<QString>("seed");
+        QTest::newRow("05 04 01 56 00 02: Tarvik CT@5 and Morel-K@5, seed 1")
+            << QStringList{"Tarvik CT@5", "Morel-K@5"} << "1";
+        QTest::newRow("05 04 01 56 00 02: Tarvik CT@5 and Morel-K@5, seed 42")
+            << QStringList{"Tarvik CT@5", "Morel-K@5"} << "42";
+        QTest::newRow("05 04 01 56 00 02: Tarvik CT@5 twice, the same reply, seed 7")
+            << QStringList{"Tarvik CT@5", "Tarvik CT@5"} << "7";
+        QTest::newRow("05 04 01 56 00 02: three Tarvik CT@5, seed 3")
+            << QStringList{"Tarvik CT@5", "Tarvik CT@5", "Tarvik CT@5"} << "3";
+    }
+
+    void collision()
+    {
+        QFETCH(QStringList, meters);
+        QFETCH(QString, seed);
+        QStringList args{"--seed", seed, "--meter", "Tarvik CT@1"};
+        for (const auto& meter : meters)
+            args << "--meter" << meter;
+        QList<QString> garbles;
+        for (int run = 0; run < 2; ++run) {
+            SimProcess sim;
+            start(sim, args);
+            sim.send(withCrc("050401560002"));
+            // Whatever comes until the line is quiet; no reply is longer than this.
+            const auto garble = BytesOf(sim.receive(64, 1s));
+            QVERIFY(garble.size() >= 5);
+            QCOMPARE(garble.front(), std::uint8_t{5});
+            QVERIFY2(!codec::CrcRight(garble), qPrintable(hexText(garble)));
+            QVERIFY2(!engine::ReplyComplete(garble), qPrintable(hexText(garble)));
+            garbles << hexText(garble);
+            sim.send(ReadEnergyAt1);
+            QCOMPARE(hexText(BytesOf(sim.receive(EnergyReplyAt1.size(), 2s))), hexText(EnergyReplyAt1));
+            QCOMPARE(sim.stop(), 0);
+        }
+        QCOMPARE(garbles[1], garbles[0]);
+    }
+
     void linkLogAndCleanStop()
     {
         QTemporaryDir folder;
@@ -771,7 +814,8 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::newRow("--help") << QStringList{"--help"} << 0;
         QTest::newRow("--meter Tarvik@1") << QStringList{"--meter", "Tarvik@1"} << 2;
-        QTest::newRow("two meters at 1") << QStringList{"--meter", "Tarvik CT@1", "--meter", "Morel-K@1"} << 2;
+        QTest::newRow("--seed -1") << QStringList{"--seed", "-1"} << 2;
+        QTest::newRow("--listen with --tap") << QStringList{"--listen", "rtu-tcp://127.0.0.1:0", "--tap", "/tmp/x"} << 2;
         QTest::newRow("--fault split:1:10") << QStringList{"--fault", "split:1:10"} << 2;
         QTest::newRow("--energy 5e8 for Pesca-K") << QStringList{"--energy", "5e8", "--meter", "Pesca-K@1"} << 2;
         QTest::newRow("--device /nonexistent") << QStringList{"--device", "/nonexistent/tty"} << 1;

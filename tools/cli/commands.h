@@ -30,4 +30,8 @@ lineclient::Task<int> RunSet(const Options& options, std::ostream& out, std::ost
 // beside the plan: every row gets a result, whatever ends the run.
 lineclient::Task<int> RunPlan(const Options& options, std::ostream& out, std::ostream& err);
 
+// Listens on a serial line, never writing to it, and prints every frame it
+// hears until Ctrl+C or SIGTERM (130), then a summary; 4 when the port fails.
+int RunMonitor(const Options& options, std::ostream& out, std::ostream& err);
+
 } // namespace cli

@@ -21,6 +21,8 @@ std::string HelpText()
                    [--new-baud B] [--new-parity P --new-stop-bits S] [--force] [--json]
                    [--trace] [--no-history]
   quorvane-cli set --port PORT [line options] --plan FILE.csv [--force]
+  quorvane-cli monitor --port PORT [--baud N] [--parity P] [--data-bits N]
+                       [--stop-bits S] [--json] [--pcap FILE]
   quorvane-cli --help
   quorvane-cli --version
 
@@ -64,6 +66,17 @@ set     changes a meter's address, baud rate or parity through the catalogue's
         it (FILE-result-N.csv when that exists): the plan's columns, outcome
         and detail, one row for every plan row. A plan whose rows would leave
         two meters at one address is refused before anything is sent.
+monitor listens on a serial line and never writes to it (a gateway is not
+        offered: it passes on only what answers its own requests). Each frame
+        heard is printed with its time, the gap before it (ms), whether its
+        CRC holds, and what it is: a request (slave, function, register,
+        count, the catalogue commands and meter types it matches) or a reply
+        (paired with the last request by slave and function; its energy
+        where the catalogue knows the register, an exception's code).
+        Frames end at the line's silence (3.5 characters; at least 20 ms on a
+        pseudo-terminal); a request and its reply that come in one burst are
+        told apart by their CRCs. Runs until Ctrl+C or SIGTERM, then prints a
+        summary: frames, CRC errors, requests left unanswered.
 
 Options (OPTION VALUE or OPTION=VALUE):
   --meter TYPE         meter type, exactly as the meter type list shows it
@@ -87,7 +100,7 @@ HEX is hex pairs, upper or lower case, with or without blanks between bytes.
 Values go through the same checks as in the tool; a refused value prints the
 tool's refusal message.
 
-Line options (run, scan, set):
+Line options (run, scan, set; monitor: all but --timeout, --echo, --settle):
   --port PORT          the serial device (or a link to it), or a gateway
                        rtu-tcp://HOST:PORT or modbus-tcp://HOST:PORT. Given more
                        than once (run, scan, set --plan), the lines are worked
@@ -125,6 +138,10 @@ set: --new-address M, --new-baud B, --new-parity none/even/odd with
 --new-stop-bits 1/2; every write appends its History.log line; --json prints
 one object per step (meter, command, value, outcome, acknowledged, problem,
 answers_at).
+monitor: --json prints one object per frame (frame, time, gap_ms, crc, kind,
+bytes, slave, function; a request's register, count and commands; a reply's
+answers, exception, energy) and a last one with the summary; --pcap FILE
+writes every frame to FILE as a libpcap capture (link type 147, DLT_USER0).
 
 Exit status:
   0  frame printed, reply accepted, operation succeeded (every poll), a meter
@@ -137,6 +154,7 @@ Exit status:
   5  set: a change was acknowledged but could not be verified
   130 stopped by Ctrl+C or SIGTERM (141: the reader of the output went away);
      the port is closed and what was found or done so far is printed
+     (monitor: its usual end; 4 also when --pcap cannot be written)
 
 Meter types and their commands:
 )HELP";

@@ -38,6 +38,7 @@ int main(int argc, char* argv[])
     case cli::Verb::Run:
     case cli::Verb::Scan:
     case cli::Verb::Set:
+    case cli::Verb::Monitor:
         break;
     }
     // On a line: Qt's event loop carries the port's events; History.log is the window's.
@@ -48,6 +49,8 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
     const cli::Interruption interruption;
     const auto &options = *parsed.options;
+    if (options.verb == cli::Verb::Monitor)
+        return cli::RunMonitor(options, std::cout, std::cerr);
     auto work = options.verb == cli::Verb::Run    ? cli::RunOnLine(options, std::cout, std::cerr)
                 : options.verb == cli::Verb::Scan ? cli::RunScan(options, std::cout, std::cerr)
                                                   : cli::RunSet(options, std::cout, std::cerr);

@@ -24,12 +24,13 @@ using engine::StopBits;
 enum class Key {
     Meter, Command, Address, Value, Value2, TimeData, TariffData, Date, Time, Tariff, Bytes,
     Port, Baud, Parity, DataBits, StopBits, Timeout, Echo, Json, Repeat, Trace, NoHistory,
-    Addresses, First, NewAddress, NewBaud, NewParity, NewStopBits, Plan, History, Force, Settle,
+    Addresses, First, NewAddress, NewBaud, NewParity, NewStopBits, Plan, History, Force, Settle, Pcap,
 };
 
 constexpr unsigned bit(Verb v) { return 1u << static_cast<unsigned>(v); }
 constexpr unsigned Offline = bit(Verb::Frame) | bit(Verb::Reply);
 constexpr unsigned OnLine = bit(Verb::Run) | bit(Verb::Scan) | bit(Verb::Set);
+constexpr unsigned Listens = bit(Verb::Monitor);
 
 // An option as written on the command line, what it sets and where it applies.
 struct OptionName {
@@ -39,7 +40,7 @@ struct OptionName {
     bool flag = false; // takes no value
 };
 
-constexpr std::array<OptionName, 32> OptionNames{{
+constexpr std::array<OptionName, 33> OptionNames{{
     {"--meter", Key::Meter, Offline | bit(Verb::Run) | bit(Verb::Set)},
     {"--command", Key::Command, Offline | bit(Verb::Run)},
     {"--address", Key::Address, Offline | bit(Verb::Run) | bit(Verb::Set)},
@@ -51,14 +52,14 @@ constexpr std::array<OptionName, 32> OptionNames{{
     {"--time", Key::Time, Offline | bit(Verb::Run)},
     {"--tariff", Key::Tariff, Offline | bit(Verb::Run)},
     {"--bytes", Key::Bytes, bit(Verb::Reply)},
-    {"--port", Key::Port, OnLine},
-    {"--baud", Key::Baud, OnLine},
-    {"--parity", Key::Parity, OnLine},
-    {"--data-bits", Key::DataBits, bit(Verb::Run) | bit(Verb::Set)},
-    {"--stop-bits", Key::StopBits, OnLine},
+    {"--port", Key::Port, OnLine | Listens},
+    {"--baud", Key::Baud, OnLine | Listens},
+    {"--parity", Key::Parity, OnLine | Listens},
+    {"--data-bits", Key::DataBits, bit(Verb::Run) | bit(Verb::Set) | Listens},
+    {"--stop-bits", Key::StopBits, OnLine | Listens},
     {"--timeout", Key::Timeout, OnLine},
     {"--echo", Key::Echo, OnLine, true},
-    {"--json", Key::Json, OnLine, true},
+    {"--json", Key::Json, OnLine | Listens, true},
     {"--repeat", Key::Repeat, bit(Verb::Run)},
     {"--trace", Key::Trace, bit(Verb::Run) | bit(Verb::Set), true},
     {"--no-history", Key::NoHistory, bit(Verb::Run) | bit(Verb::Set), true},
@@ -72,10 +73,12 @@ constexpr std::array<OptionName, 32> OptionNames{{
     {"--history", Key::History, bit(Verb::Run), true},
     {"--force", Key::Force, bit(Verb::Set), true},
     {"--settle", Key::Settle, OnLine},
+    {"--pcap", Key::Pcap, Listens},
 }};
 
-constexpr std::array<std::pair<std::string_view, Verb>, 5> VerbNames{{
+constexpr std::array<std::pair<std::string_view, Verb>, 6> VerbNames{{
     {"frame", Verb::Frame}, {"reply", Verb::Reply}, {"run", Verb::Run}, {"scan", Verb::Scan}, {"set", Verb::Set},
+    {"monitor", Verb::Monitor},
 }};
 
 // Control characters would break the one-line usage message.
@@ -319,6 +322,11 @@ std::string store(Options& o, SweepLists& sweep, Key key, std::string_view name,
         }
         return bad("1 or 2");
     case Key::Plan: o.plan = std::string(value); return {};
+    case Key::Pcap:
+        if (value.empty())
+            return bad("a file name");
+        o.pcap = std::string(value);
+        return {};
     case Key::Echo: o.line.echo = true; return {};
     case Key::Json: o.json = true; return {};
     case Key::Trace: o.trace = true; return {};
@@ -402,12 +410,12 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
         return {o, {}};
     }
     if (args.empty())
-        return usage("no action given; expected 'frame', 'reply', 'run', 'scan' or 'set'");
+        return usage("no action given; expected 'frame', 'reply', 'run', 'scan', 'set' or 'monitor'");
 
     Options o;
     const auto verb = std::find_if(VerbNames.begin(), VerbNames.end(), [&](const auto& v) { return v.first == args[0]; });
     if (verb == VerbNames.end())
-        return usage("unknown action " + quoted(args[0]) + "; expected 'frame', 'reply', 'run', 'scan' or 'set'");
+        return usage("unknown action " + quoted(args[0]) + "; expected 'frame', 'reply', 'run', 'scan', 'set' or 'monitor'");
     o.verb = verb->second;
 
     std::vector<Key> seen;
@@ -471,6 +479,13 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
         problem = checkChange(o, seen);
         if (problem.empty() && o.ports.size() > 1 && !o.plan)
             problem = "'set' changes one meter on one line: give one --port, or a --plan with a port column";
+        break;
+    case Verb::Monitor:
+        // Listening needs the line itself: a gateway hands on only what answers its own requests.
+        if (codec::IsGatewayName(o.line.port))
+            problem = "monitor listens on a serial line; a gateway is not offered";
+        else if (o.ports.size() > 1)
+            problem = "monitor listens on one line: give one --port";
         break;
     case Verb::Help:
     case Verb::Version:

@@ -17,8 +17,9 @@ namespace cli {
 
 // What a run does: print the help or the version, build a frame, judge a reply,
 // or talk to meters on a line: one operation, a sweep of the bus, a change and
-// its check; or print the lists the shell's completion offers.
-enum class Verb { Help, Frame, Reply, Run, Scan, Set, Version, CompletionLists };
+// its check; listen to a line without a word; or print the lists the shell's
+// completion offers.
+enum class Verb { Help, Frame, Reply, Run, Scan, Set, Version, CompletionLists, Monitor };
 
 // The line the operations go out on.
 using LineOptions = jobs::LineSetup;
@@ -49,6 +50,8 @@ struct Options : commissioning::OperationChoice {
     std::optional<engine::StopBits> newStopBits;
     std::optional<std::string> plan;
     bool force = false; // write a new address even where something answers
+    // monitor
+    std::optional<std::string> pcap; // the capture file
 };
 
 inline constexpr int MaxRepeat = 100'000'000;

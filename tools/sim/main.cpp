@@ -28,6 +28,8 @@ struct MeterOption {
 struct Options {
     std::string device;
     std::string link;
+    std::string tap;
+    std::uint32_t seed = 1;
     std::optional<codec::GatewayAddress> listen;
     std::string logFile;
     std::vector<MeterOption> meters;
@@ -142,7 +144,17 @@ Options parseCommandLine(int argc, char** argv)
         "                    as by a meter that takes them only at its next restart\n"
         "  once              the faults apply to the first request only\n"
         "All apply on a serial line. TCP has no echo; modbus-tcp has no CRC and no room for\n"
-        "junk between its frames, so bad-crc, garbage and chatter are for rtu-tcp only."));
+        "junk between its frames, so bad-crc, garbage and chatter are for rtu-tcp only.\n\n"
+        "Meters at one address all answer a request to it, at once, as on a real bus: their\n"
+        "replies overlap on the line, each later one 1 to 3 characters behind the first (as\n"
+        "--seed decides), and where they overlap the bytes are AND-combined (a driven 0 wins).\n"
+        "The garbled bytes never pass the CRC; behind a modbus-tcp gateway nothing comes back.\n"
+        "The faults are kept for a lone reply.\n\n"
+        "--tap PATH makes a further pseudo-terminal, links PATH to it and prints \"tap: PATH\"\n"
+        "after the port: it carries both directions of the serial line, requests as they are\n"
+        "heard and replies as they are sent, as a third adapter on the bus hears them (not an\n"
+        "adapter's own echo). What is written to it is thrown away; what its reader does not\n"
+        "take in time is lost."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions({
@@ -153,6 +165,8 @@ Options parseCommandLine(int argc, char** argv)
          "HOST is an IPv4 address, an IPv6 address in brackets ([::1]) or a host name; port 0 picks a free one. One client at a time: a new one replaces it.",
          "URL"},
         {"link", "Make PATH a symbolic link to the port (removed on exit).", "PATH"},
+        {"tap", "Make PATH a symbolic link to a listen-only copy of the line (see above; removed on exit).", "PATH"},
+        {"seed", "How colliding replies overlap: the same seed, the same garble (default 1).", "N"},
         {"meter",
          "A meter as TYPE@ADDRESS[,BAUD[,PARITY[,STOPBITS]]], e.g. \"Tarvik CT@1\" or "
          "\"Morel-K@17,19200,even,1\": its own line settings follow the address (repeatable; "
@@ -184,6 +198,13 @@ Options parseCommandLine(int argc, char** argv)
     Options options;
     options.device = parser.value("device").toStdString();
     options.link = parser.value("link").toStdString();
+    options.tap = parser.value("tap").toStdString();
+    if (parser.isSet("seed")) {
+        bool ok = false;
+        options.seed = parser.value("seed").toUInt(&ok);
+        if (!ok)
+            fail("--seed: expected a number 0..4294967295");
+    }
     options.logFile = parser.value("log").toStdString();
 
     // The line's settings first: they are every meter's unless it has its own.
@@ -215,9 +236,6 @@ Options parseCommandLine(int argc, char** argv)
         const auto meter = parseMeter(option, options.line, problem);
         if (!meter)
             fail(quoted + problem);
-        for (const auto& other : options.meters)
-            if (other.address == meter->address)
-                fail(quoted + "address " + std::to_string(meter->address) + " already taken");
         options.meters.push_back(*meter);
     }
 
@@ -243,8 +261,8 @@ Options parseCommandLine(int argc, char** argv)
     options.faults = *faults;
 
     if (parser.isSet("listen")) {
-        if (parser.isSet("device") || parser.isSet("link"))
-            fail("--listen serves TCP: no --device and no --link with it");
+        if (parser.isSet("device") || parser.isSet("link") || parser.isSet("tap"))
+            fail("--listen serves TCP: no --device, --link or --tap with it");
         const auto parsed = codec::ParseGatewayName(parser.value("listen").toStdString(), codec::GatewayEnd::Listener);
         if (!parsed.address)
             fail("--listen: " + codec::GatewayProblemText(parsed.problem, codec::GatewayEnd::Listener));
@@ -311,6 +329,7 @@ int main(int argc, char** argv)
     }
 
     std::unique_ptr<sim::SimLink> link;
+    std::string tapTarget; // the tap's pseudo-terminal
     int failed = 1;
     if (options.listen) {
         auto failure = sim::SimTcpListener::Failure::System;
@@ -323,27 +342,36 @@ int main(int argc, char** argv)
     } else {
         auto line = options.device.empty() ? sim::SimLine::OpenPseudoTerminal(error)
                                            : sim::SimLine::OpenDevice(options.device, error);
-        if (line && line->apply(options.line, error))
+        if (line && line->apply(options.line, error) && (options.tap.empty() || line->openTap(error))) {
+            tapTarget = line->tapText();
             link = std::move(line);
+        }
     }
     if (!link) {
         std::fprintf(stderr, "quorvane-sim: %s\n", error.c_str());
         return failed;
     }
-    if (!options.link.empty() && !makeLink(options.link, link->portText(), error)) {
+    if ((!options.link.empty() && !makeLink(options.link, link->portText(), error))
+        || (!options.tap.empty() && !makeLink(options.tap, tapTarget, error))) {
         std::fprintf(stderr, "quorvane-sim: %s\n", error.c_str());
+        if (!options.link.empty())
+            removeLink(options.link, link->portText());
         return 1;
     }
 
     std::printf("port: %s\n", link->portText().c_str());
     if (!options.link.empty())
         std::printf("link: %s\n", options.link.c_str());
+    if (!options.tap.empty())
+        std::printf("tap: %s\n", options.tap.c_str());
     std::fflush(stdout);
 
     sim::Simulator simulator(*link, options.listen ? options.listen->framing : sim::GatewayFraming::Rtu, std::move(meters),
-                             options.faults, options.line, log);
+                             options.faults, options.line, log, options.seed);
     const int status = simulator.run();
     if (!options.link.empty())
         removeLink(options.link, link->portText());
+    if (!options.tap.empty())
+        removeLink(options.tap, tapTarget);
     return status;
 }

@@ -62,6 +62,36 @@ int baudOf(speed_t code)
     return 0;
 }
 
+// A raw pseudo-terminal: our side in `fd`, the other side held open in
+// `keepOpenFd` (no hang-up between its users' opens, and the raw mode kept).
+bool openRawPty(int& fd, int& keepOpenFd, std::string& path, std::string& error)
+{
+    fd = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        error = detail::SystemError("posix_openpt");
+        return false;
+    }
+    char name[128] = {};
+    if (grantpt(fd) != 0 || unlockpt(fd) != 0 || ptsname_r(fd, name, sizeof name) != 0) {
+        error = detail::SystemError("pseudo-terminal set-up");
+        return false;
+    }
+    path = name;
+    keepOpenFd = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (keepOpenFd < 0) {
+        error = detail::SystemError(std::string("open ") + name);
+        return false;
+    }
+    return makeRaw(keepOpenFd, error) && makeRaw(fd, error);
+}
+
+void drain(int fd)
+{
+    std::uint8_t chunk[512];
+    while (read(fd, chunk, sizeof chunk) > 0) {
+    }
+}
+
 } // namespace
 
 bool IsSupportedBaud(int baud)
@@ -75,25 +105,8 @@ std::unique_ptr<SimLine> SimLine::OpenPseudoTerminal(std::string& error)
     std::unique_ptr<SimLine> line(new SimLine);
     line->m_onPseudoTerminal = true;
     line->m_sharedWithTool = true;
-    line->m_fd = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (line->m_fd < 0) {
-        error = detail::SystemError("posix_openpt");
-        return nullptr;
-    }
-    char name[128] = {};
-    if (grantpt(line->m_fd) != 0 || unlockpt(line->m_fd) != 0 || ptsname_r(line->m_fd, name, sizeof name) != 0) {
-        error = detail::SystemError("pseudo-terminal set-up");
-        return nullptr;
-    }
-    line->m_portPath = name;
-    // Holding the other side open keeps the pty alive between the tool's opens
-    // (no hang-up on our side) and keeps the raw mode set here.
-    line->m_keepOpenFd = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (line->m_keepOpenFd < 0) {
-        error = detail::SystemError(std::string("open ") + name);
-        return nullptr;
-    }
-    if (!makeRaw(line->m_keepOpenFd, error) || !makeRaw(line->m_fd, error))
+    // Holding the other side open keeps the pty alive between the tool's opens.
+    if (!openRawPty(line->m_fd, line->m_keepOpenFd, line->m_portPath, error))
         return nullptr;
     return line;
 }
@@ -119,6 +132,10 @@ std::unique_ptr<SimLine> SimLine::OpenDevice(const std::string& path, std::strin
 
 SimLine::~SimLine()
 {
+    if (m_tapKeepOpenFd >= 0)
+        close(m_tapKeepOpenFd);
+    if (m_tapFd >= 0)
+        close(m_tapFd);
     if (m_keepOpenFd >= 0)
         close(m_keepOpenFd);
     if (m_fd >= 0)
@@ -174,8 +191,9 @@ SimLink::Wait SimLine::wait(std::optional<Clock::time_point> deadline, std::stri
 {
     if (StopRequested())
         return Wait::Stopped;
-    pollfd pfd{m_fd, POLLIN, 0};
-    const int n = detail::WaitForInput(&pfd, 1, deadline);
+    std::array<pollfd, 2> fds{{{m_fd, POLLIN, 0}, {m_tapFd, POLLIN, 0}}};
+    const int n = detail::WaitForInput(fds.data(), m_tapFd >= 0 ? 2 : 1, deadline);
+    const auto& pfd = fds[0];
     if (n < 0) {
         if (errno == EINTR)
             return StopRequested() ? Wait::Stopped : Wait::Timeout;
@@ -183,6 +201,11 @@ SimLink::Wait SimLine::wait(std::optional<Clock::time_point> deadline, std::stri
         return Wait::Failed;
     }
     if (n == 0)
+        return Wait::Timeout;
+    // The tap only listens: what its user writes goes nowhere.
+    if (fds[1].revents & POLLIN)
+        drain(m_tapFd);
+    if (pfd.revents == 0)
         return Wait::Timeout;
     if (pfd.revents & (POLLERR | POLLNVAL)) {
         text = "the line reported an error";
@@ -232,6 +255,21 @@ int SimLine::write(std::span<const std::uint8_t> bytes, std::string& error)
         return -1;
     }
     return static_cast<int>(done);
+}
+
+bool SimLine::openTap(std::string& error)
+{
+    return openRawPty(m_tapFd, m_tapKeepOpenFd, m_tapPath, error);
+}
+
+void SimLine::overhear(std::span<const std::uint8_t> bytes)
+{
+    // A listener that does not keep up loses what does not fit, as a slow
+    // adapter's receiver would; the line itself is never held up by it.
+    if (m_tapFd >= 0 && !bytes.empty()) {
+        const auto n = ::write(m_tapFd, bytes.data(), bytes.size());
+        (void)n;
+    }
 }
 
 } // namespace sim

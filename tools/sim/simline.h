@@ -39,6 +39,12 @@ public:
     std::optional<std::vector<std::uint8_t>> readAvailable(std::string& error) override;
     int write(std::span<const std::uint8_t> bytes, std::string& error) override;
 
+    // A further pseudo-terminal that carries both directions of the line, as a
+    // third adapter on the bus hears them; what is written to it is thrown away.
+    bool openTap(std::string& error);
+    std::string tapText() const { return m_tapPath; }
+    void overhear(std::span<const std::uint8_t> bytes) override;
+
 private:
     SimLine() = default;
 
@@ -48,6 +54,9 @@ private:
     bool m_onPseudoTerminal = false; // ours or one given as a device: no UART, no parity
     bool m_sharedWithTool = false;   // ours: the tool opens its other side and sets what we see
     LineSettings m_applied;
+    int m_tapFd = -1;
+    int m_tapKeepOpenFd = -1;
+    std::string m_tapPath;
 };
 
 } // namespace sim

@@ -73,6 +73,10 @@ public:
     // Writes without blocking; the number of bytes the link took (fewer when
     // it is full or nobody listens), -1 on failure.
     virtual int write(std::span<const std::uint8_t> bytes, std::string& error) = 0;
+
+    // Bytes that are on the line now, either way, for a listener that only
+    // overhears it; a link without one lets them go.
+    virtual void overhear(std::span<const std::uint8_t> bytes) { (void)bytes; }
 };
 
 // SIGINT and SIGTERM end the run: they only get through while a link waits,

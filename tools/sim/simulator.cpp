@@ -2,6 +2,7 @@
 
 #include "codec/crc16.h"
 #include "codec/hexcode.h"
+#include "engine/replyend.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -22,9 +23,9 @@ constexpr auto ChatterWhile = std::chrono::milliseconds(500); // how long chatte
 } // namespace
 
 Simulator::Simulator(SimLink& link, GatewayFraming framing, std::vector<SimMeter> meters, FaultPlan faults,
-                     LineSettings settings, SimLog& log)
+                     LineSettings settings, SimLog& log, std::uint32_t seed)
     : m_link(link), m_framing(framing), m_meters(std::move(meters)), m_faults(std::move(faults)), m_settings(settings),
-      m_log(log)
+      m_log(log), m_collisions(seed)
 {
 }
 
@@ -98,9 +99,10 @@ void Simulator::receive(std::span<const std::uint8_t> bytes, Clock::time_point n
         return;
     // Read when the bytes come: the tool may change its settings between requests.
     m_heard = m_link.hearing();
+    m_link.overhear(bytes);
     if (faultsInForce() && m_faults.find(FaultKind::Echo)) {
         // The adapter's receiver hears its own transmitter, so the bytes come back as they go out.
-        schedule({now, {bytes.begin(), bytes.end()}, {}});
+        schedule({now, {bytes.begin(), bytes.end()}, {}, false});
         m_log.line("TX", codec::HexText(bytes) + " | fault: the line's echo");
     }
     if (m_framing == GatewayFraming::Mbap) {
@@ -158,7 +160,7 @@ void Simulator::serve(const Request& request)
         return;
     }
     const auto now = Clock::now();
-    bool served = false;
+    std::vector<std::size_t> answering;
     std::string unheard;
     for (std::size_t i = 0; i < m_meters.size(); ++i) {
         const auto& meter = m_meters[i];
@@ -168,23 +170,73 @@ void Simulator::serve(const Request& request)
             unheard += (unheard.empty() ? "" : ", ") + meter.name() + " listens at " + engine::ShortText(meter.line());
             continue;
         }
-        if (!served) {
-            served = true;
-            const bool faulty = faultsInForce();
-            m_faultsSpent = true;
-            answerAs(i, request, faulty, now);
-        } else {
-            // Two meters at one address both answer, and garble each other on a real line.
-            answerAs(i, request, false, now);
-        }
+        answering.push_back(i);
     }
-    if (served)
+    if (answering.size() > 1) {
+        collide(answering, request, now);
         return;
+    }
+    if (answering.size() == 1) {
+        const bool faulty = faultsInForce();
+        m_faultsSpent = true;
+        answerAs(answering.front(), request, faulty, now);
+        return;
+    }
     const auto hex = codec::HexText(request.bytes) + heardText();
     if (unheard.empty())
         m_log.line("RX", hex + " | no meter at address " + std::to_string(request.address) + ": no reply");
     else
         m_log.line("RX", hex + " | not heard: " + unheard + "; no reply");
+}
+
+// Meters that share an address all answer at once: their drivers fight on the
+// line and what the tool hears is neither reply. Where two drivers disagree
+// the receivers see the driven 0 (the start bit's level), so the bytes are
+// AND-combined, each later meter a seeded 1..3 characters behind the first.
+// The faults wait for a lone reply.
+void Simulator::collide(const std::vector<std::size_t>& answering, const Request& request, Clock::time_point now)
+{
+    std::vector<std::uint8_t> wire;
+    std::string names;
+    std::string offsets;
+    std::vector<std::pair<std::size_t, SettingChange>> changes;
+    for (const auto i : answering) {
+        auto& meter = m_meters[i];
+        m_log.line("RX", codec::HexText(request.bytes) + heardText() + " | " + meter.name() + ": " + meter.describe(request.pdu));
+        const auto answer = meter.answer(request.pdu);
+        std::vector<std::uint8_t> reply{meter.address()};
+        reply.insert(reply.end(), answer.pdu.begin(), answer.pdu.end());
+        codec::AppendCrc16(reply);
+        const std::size_t offset = wire.empty() ? 0 : 1 + m_collisions() % 3;
+        if (!wire.empty())
+            offsets += (offsets.empty() ? "" : ", ") + std::to_string(offset);
+        wire.resize(std::max(wire.size(), offset + reply.size()), 0xFF); // the idle line is at 1
+        for (std::size_t k = 0; k < reply.size(); ++k)
+            wire[offset + k] &= reply[k];
+        names += (names.empty() ? "" : " and ") + meter.name();
+        if (answer.change.any())
+            changes.emplace_back(i, answer.change);
+    }
+    // A garble that happened to check would be a reply after all: the model never gives one.
+    if (const auto n = engine::ExpectedReplyLength(wire); n && *n <= wire.size() && codec::CrcRight(std::span(wire).first(*n)))
+        wire[*n - 1] ^= 0xFF;
+    if (codec::CrcRight(wire))
+        wire.back() ^= 0xFF;
+
+    if (m_framing == GatewayFraming::Mbap) {
+        // The gateway finds no frame with a right CRC in it and has nothing to pass on.
+        m_log.line("TX", "(nothing) | collision: " + names + " answer together; the gateway drops the garble");
+        for (const auto& [i, change] : changes)
+            applyChange(i, change);
+        return;
+    }
+    const auto start = std::max(now, m_busyUntil);
+    m_busyUntil = queueBytes(wire, start, replyCharacterTime(m_meters[answering.front()]));
+    // Each meter carried the request out, so each takes up its change once the line is free.
+    for (const auto& [i, change] : changes)
+        schedule({m_busyUntil, {}, [this, i, change] { applyChange(i, change); }});
+    m_log.line("TX", codec::HexText(wire) + " | collision: " + names + " answer together, " + offsets
+                         + " character(s) apart (" + millisText(m_busyUntil - start) + ")");
 }
 
 void Simulator::broadcast(const Request& request)
@@ -355,6 +407,8 @@ bool Simulator::sendDue(Clock::time_point now)
                 m_log.line("ERROR", error);
                 return false;
             }
+            if (item.onBus)
+                m_link.overhear(item.bytes);
             if (static_cast<std::size_t>(written) < item.bytes.size())
                 m_log.line("TX", std::to_string(item.bytes.size() - static_cast<std::size_t>(written))
                                      + " byte(s) dropped: nobody reads the line");

@@ -20,8 +20,9 @@ namespace sim {
 class Simulator {
 public:
     // `settings` are the line's own: the framer's silence where the link tells none.
+    // `seed` decides how the replies of meters that share an address overlap.
     Simulator(SimLink& link, GatewayFraming framing, std::vector<SimMeter> meters, FaultPlan faults, LineSettings settings,
-              SimLog& log);
+              SimLog& log, std::uint32_t seed);
 
     // Until a stop signal (0) or a link failure (1).
     int run();
@@ -32,6 +33,7 @@ private:
         Clock::time_point due;
         std::vector<std::uint8_t> bytes;
         std::function<void()> then;
+        bool onBus = true; // false for what only the tool's own adapter hears (its echo)
     };
 
     // One request as either framing gives it.
@@ -47,6 +49,7 @@ private:
     void handleRtu(const ReceivedFrame& frame);
     void serve(const Request& request);
     void answerAs(std::size_t meterIndex, const Request& request, bool faulty, Clock::time_point now);
+    void collide(const std::vector<std::size_t>& answering, const Request& request, Clock::time_point now);
     void broadcast(const Request& request);
     bool hears(const SimMeter& meter) const;
     std::string heardText() const;
@@ -74,6 +77,7 @@ private:
     Clock::time_point m_busyUntil{};
     bool m_faultsSpent = false;
     std::minstd_rand m_junk{0x5EED};
+    std::minstd_rand m_collisions; // the standard fixes its sequence, so a seed repeats on every platform
 };
 
 } // namespace sim
