@@ -75,23 +75,26 @@ bool ValidateReply(std::span<const std::uint8_t> rx, int rxCount, std::uint8_t r
     return CheckReply(rx, rxCount, requestAddress, replyCode) == ReplyCheck::Accepted;
 }
 
+const char *ExceptionName(std::uint8_t code)
+{
+    switch (code) {
+    case 0x01: return "Illegal Function";
+    case 0x02: return "Illegal Data Address";
+    case 0x03: return "Illegal Data Value";
+    case 0x04: return "Slave Device Failure";
+    case 0x05: return "Acknowledge";
+    case 0x06: return "Slave Device Busy";
+    case 0x08: return "Memory Parity Error";
+    case 0x0A: return "Gateway Path Unavailable";
+    case 0x0B: return "Gateway Target Device Failed to Respond";
+    default: return "Unknown Exception";
+    }
+}
+
 std::string ExceptionText(std::uint8_t code)
 {
-    const char *name = "Unknown Exception";
-    switch (code) {
-    case 0x01: name = "Illegal Function"; break;
-    case 0x02: name = "Illegal Data Address"; break;
-    case 0x03: name = "Illegal Data Value"; break;
-    case 0x04: name = "Slave Device Failure"; break;
-    case 0x05: name = "Acknowledge"; break;
-    case 0x06: name = "Slave Device Busy"; break;
-    case 0x08: name = "Memory Parity Error"; break;
-    case 0x0A: name = "Gateway Path Unavailable"; break;
-    case 0x0B: name = "Gateway Target Device Failed to Respond"; break;
-    default: break;
-    }
     char text[80];
-    std::snprintf(text, sizeof text, "exception %02X (%s)", code, name);
+    std::snprintf(text, sizeof text, "exception %02X (%s)", code, ExceptionName(code));
     return text;
 }
 

@@ -39,4 +39,7 @@ std::string RejectionText(std::span<const std::uint8_t> reply, std::uint8_t requ
 // "exception 02 (Illegal Data Address)".
 std::string ExceptionText(std::uint8_t code);
 
+// "Illegal Data Address": the name of an exception code alone.
+const char *ExceptionName(std::uint8_t code);
+
 } // namespace engine

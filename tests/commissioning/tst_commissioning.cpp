@@ -1,5 +1,8 @@
 #include "commissioning/plancsv.h"
+#include "commissioning/polltally.h"
 #include "commissioning/sweepplan.h"
+
+#include "codec/crc16.h"
 
 #include <QtTest>
 
@@ -13,6 +16,10 @@ private slots:
     void plans();
     void sweepSettings_data();
     void sweepSettings();
+    void readings_data();
+    void readings();
+    void tallies_data();
+    void tallies();
 };
 
 void TestCommissioning::sweepSettings_data()
@@ -106,6 +113,109 @@ void TestCommissioning::plans()
         QCOMPARE(again.plan->rows.back().fields, parse.plan->rows.back().fields);
     }
     QCOMPARE(got, parsed);
+}
+
+// A reading of Tarvik CT at address 1, as the tally sorts it.
+void TestCommissioning::readings_data()
+{
+    QTest::addColumn<QByteArray>("reply"); // hex, its CRC appended unless "!" ends it
+    QTest::addColumn<bool>("timedOut");
+    QTest::addColumn<QString>("judged");
+    QTest::newRow("01 04 04 449A522B") << QByteArray("010404449A522B") << false << "answered";
+    QTest::newRow("nothing") << QByteArray("!") << true << "timeout";
+    QTest::newRow("a whole reply after the time-out") << QByteArray("010404449A522B") << true << "timeout";
+    QTest::newRow("01 04 04 449A522B, CRC wrong") << QByteArray("010404449A522B0000!") << false << "bad-crc";
+    QTest::newRow("01 84 02") << QByteArray("018402") << false << "exception 02 Illegal Data Address";
+    QTest::newRow("01 84 04") << QByteArray("018404") << false << "exception 04 Slave Device Failure";
+    QTest::newRow("01 84 02, CRC wrong") << QByteArray("0184020000!") << false << "bad-crc";
+    QTest::newRow("02 04 04 449A522B") << QByteArray("020404449A522B") << false << "wrong-address";
+    QTest::newRow("02 ... as noise, CRC wrong") << QByteArray("020404449A522B0000!") << false << "bad-crc";
+    QTest::newRow("01 04: too short") << QByteArray("0104!") << false << "rejected";
+    QTest::newRow("01 06: another function") << QByteArray("010601560002") << false << "rejected";
+    QTest::newRow("01 04 02: byte count wrong") << QByteArray("010402449A522B") << false << "rejected";
+}
+
+void TestCommissioning::readings()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, timedOut);
+    QFETCH(QString, judged);
+    const bool withCrc = !reply.endsWith('!');
+    const QByteArray hex = QByteArray::fromHex(withCrc ? reply : reply.chopped(1));
+    std::vector<std::uint8_t> bytes(hex.begin(), hex.end());
+    if (withCrc)
+        codec::AppendCrc16(bytes);
+    const auto j = commissioning::JudgeReading(bytes, timedOut, 1, "010404");
+    QString got = commissioning::ReadingWord(j.reading);
+    if (j.reading == commissioning::Reading::Exception)
+        got += " " + QString::fromStdString(commissioning::ExceptionLabel(j.exceptionCode));
+    QCOMPARE(got, judged);
+}
+
+// A meter's counters after a run of readings, and what the poll's status makes of them.
+void TestCommissioning::tallies_data()
+{
+    // Each reading: A<ms>[=<kWh>] answered, T timeout, C bad CRC, E<code> exception, W wrong address, R rejected.
+    QTest::addColumn<QStringList>("readings");
+    QTest::addColumn<QString>("tally");
+    QTest::addColumn<int>("verdict");
+    using V = commissioning::PollVerdict;
+    QTest::newRow("every reading answered") << QStringList{"A10=100", "A20=100.5", "A30=101"}
+        << "sent 3 answered 3 t/o 0 crc 0 exc {} wrong 0 other 0 loss 0.0 ms 10.0/20.0/30.0/30.0 kWh 100..101" << int(V::EveryReading);
+    QTest::newRow("one of each failure") << QStringList{"T", "A12=5", "C", "E02", "E04", "E02", "W", "R"}
+        << "sent 8 answered 1 t/o 1 crc 1 exc {02 Illegal Data Address: 2, 04 Slave Device Failure: 1} wrong 1 other 1 "
+           "loss 87.5 ms 12.0/12.0/12.0/12.0 kWh 5..5" << int(V::SomeFailed);
+    QTest::newRow("never answered") << QStringList{"T", "E02"}
+        << "sent 2 answered 0 t/o 1 crc 0 exc {02 Illegal Data Address: 1} wrong 0 other 0 loss 100.0 ms -/-/-/- kWh -..-"
+        << int(V::MeterNeverAnswered);
+    QStringList twenty;
+    for (int ms = 20; ms >= 1; --ms)
+        twenty << QString("A%1").arg(ms);
+    QTest::newRow("p95 by nearest rank of twenty") << twenty
+        << "sent 20 answered 20 t/o 0 crc 0 exc {} wrong 0 other 0 loss 0.0 ms 1.0/10.5/19.0/20.0 kWh -..-" << int(V::EveryReading);
+    QTest::newRow("a read without energy keeps the last") << QStringList{"A5=7", "A5", "T"}
+        << "sent 3 answered 2 t/o 1 crc 0 exc {} wrong 0 other 0 loss 33.3 ms 5.0/5.0/5.0/5.0 kWh 7..7" << int(V::SomeFailed);
+    QTest::newRow("nothing read") << QStringList{}
+        << "sent 0 answered 0 t/o 0 crc 0 exc {} wrong 0 other 0 loss 0.0 ms -/-/-/- kWh -..-" << int(V::EveryReading);
+}
+
+void TestCommissioning::tallies()
+{
+    QFETCH(QStringList, readings);
+    QFETCH(QString, tally);
+    QFETCH(int, verdict);
+    using commissioning::Reading;
+    commissioning::MeterTally t;
+    for (const auto &r : readings) {
+        const auto parts = r.mid(1).split('=');
+        const std::optional<double> energy = parts.size() > 1 ? std::optional(parts[1].toDouble()) : std::nullopt;
+        switch (r[0].toLatin1()) {
+        case 'A': t.count({Reading::Answered, 0}, parts[0].toDouble(), energy); break;
+        case 'T': t.count({Reading::Timeout, 0}, 0, {}); break;
+        case 'C': t.count({Reading::BadCrc, 0}, 0, {}); break;
+        case 'E': t.count({Reading::Exception, std::uint8_t(parts[0].toInt(nullptr, 16))}, 0, {}); break;
+        case 'W': t.count({Reading::WrongAddress, 0}, 0, {}); break;
+        default: t.count({Reading::Rejected, 0}, 0, {}); break;
+        }
+    }
+    const auto num = [](std::optional<double> v, int decimals) { return v ? QString::number(*v, 'f', decimals) : QString("-"); };
+    QStringList exceptions;
+    for (const auto &[code, count] : t.exceptions())
+        exceptions << QString::fromStdString(commissioning::ExceptionLabel(code)) + ": " + QString::number(count);
+    const QString got = QString("sent %1 answered %2 t/o %3 crc %4 exc {%5} wrong %6 other %7 loss %8 ms %9/%10/%11/%12 kWh %13..%14")
+                            .arg(t.sent()).arg(t.answered()).arg(t.timeouts()).arg(t.badCrc()).arg(exceptions.join(", "))
+                            .arg(t.wrongAddress()).arg(t.rejected()).arg(t.lossPercent(), 0, 'f', 1)
+                            .arg(num(t.minMs(), 1), num(t.meanMs(), 1), num(t.p95Ms(), 1), num(t.maxMs(), 1))
+                            .arg(t.firstEnergy() ? QString::number(*t.firstEnergy()) : "-",
+                                 t.lastEnergy() ? QString::number(*t.lastEnergy()) : "-");
+    QCOMPARE(got, tally);
+    const commissioning::MeterTally *one[] = {&t};
+    QCOMPARE(int(commissioning::VerdictOf(one)), verdict);
+    // One meter that never answered decides the poll, whatever the others did.
+    commissioning::MeterTally silent;
+    silent.count({Reading::Timeout, 0}, 0, {});
+    const commissioning::MeterTally *both[] = {&t, &silent};
+    QCOMPARE(commissioning::VerdictOf(both), commissioning::PollVerdict::MeterNeverAnswered);
 }
 
 QTEST_APPLESS_MAIN(TestCommissioning)
