@@ -30,4 +30,9 @@ lineclient::Task<int> RunSet(const Options& options, std::ostream& out, std::ost
 // beside the plan: every row gets a result, whatever ends the run.
 lineclient::Task<int> RunPlan(const Options& options, std::ostream& out, std::ostream& err);
 
+// Reads meters over and over, every line at the same time, and prints each
+// reading and at the end each meter's tally: 0 every reading answered, 6 some
+// failed, 3 a meter never answered.
+lineclient::Task<int> RunPoll(const Options& options, std::ostream& out, std::ostream& err);
+
 } // namespace cli

@@ -31,6 +31,8 @@ LineSession::LineSession(std::unique_ptr<lineclient::LineClient> client, const L
     , m_options(options)
 {
     m_client->setSettleTime(std::chrono::milliseconds(options.settleMs.value_or(options.timeoutMs)));
+    if (options.guardMs)
+        m_client->setGuardTime(std::chrono::milliseconds(*options.guardMs));
     // A reply that comes after its time-out is never taken for the answer to
     // the next request: it is thrown away, and said.
     QObject::connect(m_client.get(), &lineclient::LineClient::lateBytesDiscarded, m_client.get(),

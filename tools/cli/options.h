@@ -15,8 +15,9 @@ namespace cli {
 
 // What a run does: print the help or the version, build a frame, judge a reply,
 // or talk to meters on a line: one operation, a sweep of the bus, a change and
-// its check; or print the lists the shell's completion offers.
-enum class Verb { Help, Frame, Reply, Run, Scan, Set, Version, CompletionLists };
+// its check, reading meters over and over; or print the lists the shell's
+// completion offers.
+enum class Verb { Help, Frame, Reply, Run, Scan, Set, Poll, Version, CompletionLists };
 
 // The line the operations go out on.
 struct LineOptions {
@@ -28,6 +29,17 @@ struct LineOptions {
     // time-out unless given.
     std::optional<int> settleMs;
     bool echo = false; // a 2-wire adapter echoes what it sends
+    // The pause between one exchange's end and the next request; the line
+    // client's own (the Modbus silence where a UART paces the line) unless given.
+    std::optional<int> guardMs;
+};
+
+// A meter that poll reads, and the line it is on (empty: every line given).
+struct PolledMeter {
+    std::string meter;
+    std::uint8_t address = 0;
+    std::string port;
+    bool operator==(const PolledMeter &) const = default;
 };
 
 
@@ -66,6 +78,13 @@ struct Options {
     std::optional<engine::StopBits> newStopBits;
     std::optional<std::string> plan;
     bool force = false; // write a new address even where something answers
+    // poll
+    std::vector<PolledMeter> polled;  // --meter/--address pairs, then --meters
+    std::optional<std::string> from;  // a scan's JSON output or a plan CSV, "-" standard input
+    int intervalMs = 1000;            // 0: as fast as the line allows
+    std::optional<int> count;         // rounds
+    std::optional<int> durationS;
+    std::optional<std::string> csv;
 };
 
 inline constexpr int MaxRepeat = 100'000'000;
@@ -78,6 +97,9 @@ struct ParsedArguments {
 
 // args without the program name.
 ParsedArguments ParseArguments(const std::vector<std::string_view>& args);
+
+// "Tarvik CT@1,Morel-K@7": meters as poll's --meters takes them; the reason when not.
+std::string ParseMeterList(std::string_view text, std::vector<PolledMeter> &meters);
 
 // "1-247", "1,5,10-20": addresses 1..247 in the order written, each once.
 std::optional<std::vector<std::uint8_t>> ParseAddressList(std::string_view text);
