@@ -68,4 +68,4 @@ echo "  quorvane-cli poll --interval 0 --guard 4: by its own summary $guarded"
 echo "  mbpoll -a 1:8 -t 3 -r 342 -c 2 -l 10: $theirs_n readings in ${seconds} s, $theirs readings/s"
 awk -v a="$ours" -v f="$floor_rate" -v p="$pty_rate" -v m="$theirs" 'BEGIN {
     printf "  quorvane-cli: %.0f %% of the real-line floor rate, %.0f %% of the pseudo-terminal floor rate, %.2f x mbpoll\n",
-           100 * a / f, 100 * a / p, m > 0 ? a / m : 0 }'
+           100 * a / f, 100 * a / p, (m > 0 ? a / m : 0) }'
