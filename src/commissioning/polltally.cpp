@@ -3,6 +3,7 @@
 #include "codec/crc16.h"
 #include "engine/replyvalidation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -118,8 +119,9 @@ std::optional<double> MeterTally::p95Ms() const
     long long seen = 0;
     for (const auto &[tenths, count] : m_tenths) {
         seen += count;
+        // A bin's rounding never puts the percentile outside what was measured.
         if (seen >= rank)
-            return static_cast<double>(tenths) / 10.0;
+            return std::clamp(static_cast<double>(tenths) / 10.0, m_minMs, m_maxMs);
     }
     return m_maxMs;
 }

@@ -22,8 +22,9 @@ std::string ReadingLogRow(const ReadingRow &row)
     char energy[48] = "";
     if (row.energyKwh)
         std::snprintf(energy, sizeof energy, "%.10g", *row.energyKwh);
-    char ms[32];
-    std::snprintf(ms, sizeof ms, "%.1f", row.responseMs);
+    char ms[32] = "";
+    if (row.responseMs)
+        std::snprintf(ms, sizeof ms, "%.1f", *row.responseMs);
     return CsvField(row.time) + "," + CsvField(row.port) + "," + std::to_string(row.address) + "," + CsvField(row.meter)
            + "," + CsvField(row.outcome) + "," + CsvField(row.detail) + "," + energy + "," + ms + "\r\n";
 }

@@ -18,7 +18,7 @@ struct ReadingRow {
     std::string outcome; // "answered", "timeout", "bad-crc", ...
     std::string detail;
     std::optional<double> energyKwh;
-    double responseMs = 0;
+    std::optional<double> responseMs; // none for a time-out
 };
 
 // The column names; with a start time and lines, first a comment line naming them:

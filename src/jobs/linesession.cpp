@@ -14,6 +14,8 @@ LineSession::LineSession(std::unique_ptr<lineclient::LineClient> client, const L
     , m_setup(setup)
 {
     m_client->setSettleTime(std::chrono::milliseconds(setup.settleMs.value_or(setup.timeoutMs)));
+    if (setup.guardMs)
+        m_client->setGuardTime(std::chrono::milliseconds(*setup.guardMs));
     // A reply that comes after its time-out is never taken for the answer to
     // the next request: it is thrown away, and said.
     QObject::connect(m_client.get(), &lineclient::LineClient::lateBytesDiscarded, m_client.get(),

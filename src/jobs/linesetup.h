@@ -18,6 +18,9 @@ struct LineSetup {
     // time-out unless given.
     std::optional<int> settleMs;
     bool echo = false; // a 2-wire adapter echoes what it sends
+    // The pause between one exchange's end and the next request; the line
+    // client's own (the Modbus silence where a UART paces the line) unless given.
+    std::optional<int> guardMs;
 };
 
 } // namespace jobs

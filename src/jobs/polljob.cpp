@@ -16,6 +16,16 @@ std::string PollJob::ReadCommandOf(const std::string &meter)
     return std::string(catalogue::Offers(meter, ReadEnergy) ? ReadEnergy : ReadImportEnergy);
 }
 
+commissioning::Judged PollJob::Judge(const Outcome &outcome, const PolledMeter &meter)
+{
+    const auto &x = outcome.exchange;
+    if (x.echoed)
+        return {commissioning::Reading::Rejected, 0};
+    const auto codes = catalogue::Find_Code(meter.meter, ReadCommandOf(meter.meter));
+    return commissioning::JudgeReading(x.reply, x.end == serial::ExchangeResult::End::Timeout, meter.address,
+                                       codes ? codes->reply : std::string_view());
+}
+
 Task<bool> PollJob::run()
 {
     std::vector<Task<LinePoll>> lines;
@@ -64,41 +74,64 @@ Task<LinePoll> PollJob::pollLine(std::size_t index)
     if (m_setup.guard)
         session->setGuardTime(*m_setup.guard);
     const auto noted = [this, port](const std::string &text) { emit note(port, text); };
-    // Rounds on a fixed schedule: a late round starts at once, the next on time.
-    const auto start = std::chrono::steady_clock::now();
-    for (int round = 0; !reads.empty() && (m_setup.rounds == 0 || round < m_setup.rounds); ++round) {
-        if (round > 0 && m_setup.interval.count() > 0) {
-            const auto due = start + m_setup.interval * round;
-            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - std::chrono::steady_clock::now());
-            co_await pause(wait);
+    // Rounds begin on a fixed schedule from the start, so they never drift; a
+    // round that overruns its slot is followed at the next slot still ahead.
+    using Clock = std::chrono::steady_clock;
+    const auto interval = m_setup.interval;
+    const auto start = Clock::now();
+    std::optional<Clock::time_point> end;
+    if (m_setup.duration)
+        end = start + *m_setup.duration;
+    auto next = start;
+    while (!reads.empty() && poll.end == LineEnd::Done) {
+        if (m_setup.rounds > 0 && poll.rounds >= m_setup.rounds)
+            break;
+        if (interval.count() > 0) {
+            if (const auto behind = Clock::now() - next; behind >= interval) {
+                const auto passed = behind / interval;
+                next += interval * passed;
+                poll.late += passed;
+            }
+        } else {
+            next = Clock::now();
         }
+        if (end && next >= *end)
+            break;
+        co_await pause(std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()));
         if (cancelled()) {
             poll.end = LineEnd::Stopped;
             break;
         }
+        ++poll.rounds;
+        next += interval;
         for (const auto &read : reads) {
             // Meters found at other settings are read at theirs.
             if (!(session->settings() == read.settings) && !session->setSettings(read.settings, reason)) {
                 emit note(port, reason);
                 continue;
             }
+            // Local time with its offset, so that readings from a night the clocks change still sort.
+            const QDateTime local = QDateTime::currentDateTime();
+            const QDateTime at = local.toOffsetFromUtc(local.offsetFromUtc());
             const auto outcome = co_await Perform(*session, read.meter, read.command, read.prepared, session->timeout());
             if (outcome.kind == Outcome::Kind::Interrupted) {
                 poll.end = LineEnd::Stopped;
                 break;
             }
-            if (m_setup.history)
+            if (m_setup.history && outcome.kind != Outcome::Kind::PortFailed)
                 AppendHistory(*m_setup.history, read.meter, read.command, outcome, noted);
-            emit reading(port, read.index, outcome);
+            emit reading(port, read.index, outcome, at);
             if (outcome.kind == Outcome::Kind::PortFailed) {
                 poll.end = LineEnd::PortFailed;
                 break;
             }
+            if (cancelled()) {
+                poll.end = LineEnd::Stopped;
+                break;
+            }
         }
-        if (poll.end != LineEnd::Done)
-            break;
-        ++poll.rounds;
     }
+    poll.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     close(session);
     co_return poll;
 }

@@ -3,6 +3,10 @@
 #include "job.h"
 #include "operationrun.h"
 
+#include "commissioning/polltally.h"
+
+#include <QDateTime>
+
 #include <chrono>
 #include <optional>
 #include <string>
@@ -28,6 +32,7 @@ struct PollSetup {
     // fast as the line allows.
     std::chrono::milliseconds interval{1000};
     int rounds = 0; // 0: until cancelled
+    std::optional<std::chrono::milliseconds> duration; // no round begins after it
     std::optional<std::chrono::microseconds> guard; // between frames; t3.5 unless given
     history::HistoryLog *history = nullptr;       // each read's line; none when null
 };
@@ -36,7 +41,9 @@ struct PollSetup {
 struct LinePoll {
     std::string port;
     LineEnd end = LineEnd::Done;
-    int rounds = 0; // rounds completed
+    long long rounds = 0; // rounds begun
+    long long late = 0;   // schedule slots passed by while a round overran
+    double seconds = 0;
 };
 
 // The energy read of each meter, round after round, on every line given.
@@ -49,10 +56,13 @@ public:
 
     // The read a meter type is polled with: its energy, or its import energy.
     static std::string ReadCommandOf(const std::string &meter);
+    // What a reading of `meter` came to; the request given back by the line is no reply.
+    static commissioning::Judged Judge(const Outcome &outcome, const PolledMeter &meter);
 
 signals:
-    // Each reading as it ends; `index` is the meter's place in its line's list.
-    void reading(const std::string &port, std::size_t index, const jobs::Outcome &outcome);
+    // Each reading as it ends, with the time it was asked for; `index` is the
+    // meter's place in its line's list. A port failure comes as a reading too.
+    void reading(const std::string &port, std::size_t index, const jobs::Outcome &outcome, const QDateTime &at);
     void note(const std::string &port, const std::string &text);
     void problem(const std::string &text);
 

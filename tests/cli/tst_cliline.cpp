@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -50,7 +51,28 @@ private slots:
     void scanJsonThroughALostPort();
     void historyBesideTheProgram();
     void portThatDoesNotOpen();
+    void pollCounts_data();
+    void pollCounts();
+    void pollScannedLines();
+    void pollInterrupted();
 };
+
+namespace {
+
+// The closing table's counters of each meter, by address: "sent answered timeouts crc wrong other | exceptions".
+QMap<int, QString> pollCounters(const QString &out)
+{
+    QMap<int, QString> counters;
+    for (const auto &line : out.split('\n')) {
+        const auto cells = line.split(QRegularExpression("  +"));
+        if (cells.size() < 17 || cells[0] == "port")
+            continue;
+        counters[cells[1].toInt()] = QStringList(cells.mid(3, 6)).join(' ') + " | " + cells.mid(16).join("  ");
+    }
+    return counters;
+}
+
+} // namespace
 
 void TestCliLine::againstIndependentSlave_data()
 {
@@ -463,6 +485,110 @@ void TestCliLine::portThatDoesNotOpen()
     const CliRun run = RunCli(runOp(folder.filePath("no_such_tty"), "Tarvik CT", "Read Energy", 1));
     QCOMPARE(run.exitCode, 4);
     QCOMPARE(run.err, "cannot open " + folder.filePath("no_such_tty") + ": no such device\n");
+}
+
+// Faults of the simulator counted as they were injected: "once" aims them at
+// the first request, that of address 1 in the first round.
+void TestCliLine::pollCounts_data()
+{
+    QTest::addColumn<QStringList>("simulator");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("first"); // address 1: sent answered timeouts crc wrong other | exceptions
+    QTest::addColumn<QString>("seventh");
+    const QString clean = "3 3 0 0 0 0 | -";
+    QTest::newRow("clean") << QStringList{} << QStringList{} << 0 << clean << clean;
+    QTest::newRow("bad-crc once") << QStringList{"--fault", "bad-crc,once"} << QStringList{} << 6 << "3 2 0 1 0 0 | -" << clean;
+    QTest::newRow("silent once") << QStringList{"--fault", "silent,once"} << QStringList{} << 6 << "3 2 1 0 0 0 | -" << clean;
+    QTest::newRow("exception 02 once") << QStringList{"--fault", "exception:2,once"} << QStringList{} << 6
+                                       << "3 2 0 0 0 0 | 02 Illegal Data Address: 1" << clean;
+    // The late reply is thrown away while the line settles: never counted for address 7.
+    QTest::newRow("late past the time-out, once") << QStringList{"--fault", "late:600,once"}
+                                                  << QStringList{"--settle", "1200"} << 6 << "3 2 1 0 0 0 | -" << clean;
+    QTest::newRow("all silent") << QStringList{"--fault", "silent"} << QStringList{} << 3 << "3 0 3 0 0 0 | -"
+                                << "3 0 3 0 0 0 | -";
+    QTest::newRow("no meter at 7") << QStringList{"--meter", "Tarvik CT@1"} << QStringList{} << 3 << clean << "3 0 3 0 0 0 | -";
+}
+
+void TestCliLine::pollCounts()
+{
+    QFETCH(QStringList, simulator);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QString, first);
+    QFETCH(QString, seventh);
+    Simulator sim;
+    QVERIFY(sim.start(simulator.contains("--meter") ? simulator : simulator + QStringList{"--meter", "Tarvik CT@1", "--meter", "Morel-K@7"}));
+    const CliRun run = RunCli(QStringList{"poll", "--port", sim.link, "--meters", "Tarvik CT@1,Morel-K@7", "--count", "3",
+                                          "--interval", "0", "--timeout", "500"} + options);
+    QCOMPARE(run.exitCode, exitCode);
+    const auto counters = pollCounters(run.out);
+    QCOMPARE(counters.value(1), first);
+    QCOMPARE(counters.value(7), seventh);
+    // One line per reading before the table.
+    QCOMPARE(run.out.count(QRegularExpression("^\\S+ " + QRegularExpression::escape(sim.link) + " [17] ",
+                                              QRegularExpression::MultilineOption)), 6);
+    if (first.startsWith("3 3"))
+        QVERIFY2(run.out.contains(sim.link + " 1 answered 1234.5677 kWh "), qPrintable(run.out));
+}
+
+// A scan of two lines, its JSON given to poll: each meter read on its own line only, as JSON lines and CSV.
+void TestCliLine::pollScannedLines()
+{
+    Simulator one, two;
+    QVERIFY(one.start({"--meter", "Tarvik CT@1"}));
+    QVERIFY(two.start({"--meter", "Morel-K@7"}));
+    QTemporaryDir folder;
+    const QStringList ports{"--port", one.link, "--port", two.link};
+    const CliRun scan = RunCli(QStringList{"scan", "--baud", "9600", "--parity", "none", "--stop-bits", "1", "--addresses",
+                                           "1-8", "--json"} + ports);
+    QCOMPARE(scan.exitCode, 0);
+    QFile bus(folder.filePath("bus.json"));
+    QVERIFY(bus.open(QIODevice::WriteOnly));
+    bus.write(scan.out.toUtf8());
+    bus.close();
+    const QString csvPath = folder.filePath("readings.csv");
+    const CliRun run = RunCli(QStringList{"poll", "--from", bus.fileName(), "--count", "2", "--interval", "100", "--json",
+                                          "--csv", csvPath} + ports);
+    QCOMPARE(run.exitCode, 0);
+    QStringList seen;
+    for (const auto &line : run.out.split('\n', Qt::SkipEmptyParts)) {
+        const QJsonObject reading = QJsonDocument::fromJson(line.toUtf8()).object();
+        seen << reading.value("port").toString() + " " + QString::number(reading.value("address").toInt()) + " "
+                    + reading.value("outcome").toString() + " " + QString::number(reading.value("energy_kwh").toDouble(), 'g', 10);
+    }
+    seen.sort();
+    QStringList expected{one.link + " 1 answered 1234.5677", one.link + " 1 answered 1234.5677",
+                         two.link + " 7 answered 1234.6", two.link + " 7 answered 1234.6"};
+    expected.sort();
+    QCOMPARE(seen, expected);
+    // Beside JSON lines the table goes to standard error.
+    QCOMPARE(pollCounters(run.err).value(7), QString("2 2 0 0 0 0 | -"));
+    QFile csv(csvPath);
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromUtf8(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 5);
+    QCOMPARE(rows[0], QString("time,port,address,meter,outcome,detail,energy_kwh,response_ms"));
+    QVERIFY2(rows[1].contains(",1,Tarvik CT,answered,,1234.5677,") || rows[1].contains(",7,Morel-K,answered,,1234.6,"),
+             qPrintable(rows[1]));
+}
+
+// Ctrl+C ends a poll with no end of its own: the table of what was read, status 130.
+void TestCliLine::pollInterrupted()
+{
+    Simulator sim;
+    QVERIFY(sim.start({"--meter", "Tarvik CT@1"}));
+    QProcess cli;
+    cli.start(CliProgram(), {"poll", "--port", sim.link, "--meter", "Tarvik CT", "--address", "1", "--interval", "50"});
+    QVERIFY(cli.waitForReadyRead(10000));
+    ::kill(pid_t(cli.processId()), SIGINT);
+    QVERIFY(cli.waitForFinished(10000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 130);
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    const QStringList counters = pollCounters(out).value(1).split(' ');
+    QVERIFY2(counters.size() > 2 && counters[0].toInt() >= 1 && counters[0] == counters[1], qPrintable(out));
+    QVERIFY2(out.contains(sim.link + ": ") && out.contains("; interrupted\n"), qPrintable(out));
 }
 
 QTEST_GUILESS_MAIN(TestCliLine)

@@ -5,6 +5,7 @@
 #include "options.h"
 #include "output.h"
 #include "jobs/probe.h"
+#include "poll.h"
 
 #include "codec/crc16.h"
 
@@ -22,7 +23,34 @@ private slots:
     void statusOfSeveralLines();
     void probeAnswers_data();
     void probeAnswers();
+    void pollMeters_data();
+    void pollMeters();
+    void pollMeterFiles_data();
+    void pollMeterFiles();
+    void pollTable();
 };
+
+namespace {
+
+cli::ParsedArguments parse(const QStringList &arguments)
+{
+    std::vector<std::string> words;
+    for (const auto &a : arguments)
+        words.push_back(a.toStdString());
+    const std::vector<std::string_view> views(words.begin(), words.end());
+    return cli::ParseArguments(views);
+}
+
+// "Tarvik CT@1, Morel-K@7@/dev/b": the meters poll reads, each with its line where it names one.
+QString metersText(const std::vector<cli::PolledMeter> &meters)
+{
+    QStringList items;
+    for (const auto &m : meters)
+        items << QString::fromStdString(m.meter + "@" + std::to_string(m.address) + (m.port.empty() ? "" : "@" + m.port));
+    return items.join(", ");
+}
+
+} // namespace
 
 void TestCliOutput::jsonStrings_data()
 {
@@ -136,6 +164,105 @@ void TestCliOutput::probeAnswers()
         codec::AppendCrc16(result.reply);
     result.echoed = result.reply == jobs::ProbeFrame(1);
     QCOMPARE(int(jobs::Classify(result, 1)), heard);
+}
+
+// The meters of poll from its options, or why they are unusable.
+void TestCliOutput::pollMeters_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("meters"); // or the usage error
+    QTest::newRow("pairs") << QStringList{"--meter", "Tarvik CT", "--address", "1", "--meter", "Morel-K", "--address", "7"}
+                           << "Tarvik CT@1, Morel-K@7";
+    QTest::newRow("a list") << QStringList{"--meters", "Tarvik CT@1,Morel-K@7"} << "Tarvik CT@1, Morel-K@7";
+    QTest::newRow("pairs, then a list") << QStringList{"--meters", "Pesca-K@3", "--meter", "Ventra", "--address", "2"}
+                                        << "Ventra@2, Pesca-K@3";
+    QTest::newRow("from a file alone") << QStringList{"--from", "bus.json"} << "";
+    QTest::newRow("an address short") << QStringList{"--meter", "Tarvik CT", "--address", "1", "--meter", "Ventra"}
+                                      << "give one --address for each --meter";
+    QTest::newRow("one address twice") << QStringList{"--meters", "Tarvik CT@1,Ventra@1"} << "address 1 is given twice";
+    QTest::newRow("broadcast") << QStringList{"--meter", "Tarvik CT", "--address", "0"}
+                               << "--address must be a number 1..247, not '0'";
+    QTest::newRow("no @") << QStringList{"--meters", "Tarvik CT 1"}
+                          << "option --meters: expected TYPE@ADDRESS, not 'Tarvik CT 1'";
+    QTest::newRow("unknown type") << QStringList{"--meters", "Tarvik@1"} << "option --meters: unknown meter type 'Tarvik'";
+    QTest::newRow("address 248") << QStringList{"--meters", "Ventra@248"}
+                                  << "option --meters: the address of 'Ventra@248' must be a number 1..247";
+    QTest::newRow("no meters") << QStringList{"--count", "3"}
+                               << "'poll' needs meters: --meter TYPE --address N, --meters TYPE@N,... or --from FILE";
+    QTest::newRow("interval not a number") << QStringList{"--meters", "Ventra@2", "--interval", "1s"}
+                                           << "option --interval needs milliseconds, 0..86400000, not '1s'";
+    QTest::newRow("a command is no poll's") << QStringList{"--meters", "Ventra@2", "--command", "Read Energy"}
+                                            << "option --command does not apply to 'poll'";
+}
+
+void TestCliOutput::pollMeters()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, meters);
+    const auto parsed = parse(QStringList{"poll", "--port", "/dev/a"} + options);
+    QCOMPARE(parsed.options ? metersText(parsed.options->polled) : QString::fromStdString(parsed.usageError), meters);
+}
+
+// The meters of a scan's JSON output or a plan CSV.
+void TestCliOutput::pollMeterFiles_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("meters"); // or the reason
+    QTest::addColumn<QString>("notes");
+    QTest::newRow("scan of one line")
+        << QByteArray(R"([{"address": 1, "baud": 9600, "parity": "none", "stop_bits": 1, "answered": "read",
+                          "meter_types": ["Tarvik CT", "Tarvik DC"], "energy_kwh": {"Tarvik CT": 1.5}},
+                         {"address": 9, "answered": "garbled", "meter_types": [], "energy_kwh": {}}])")
+        << "Tarvik CT@1" << "address 9 is left out: the scan found no meter type for it\n";
+    QTest::newRow("scan of two lines")
+        << QByteArray(R"([{"port": "/dev/a", "address": 1, "meter_types": ["Ventra"]},
+                         {"port": "/dev/b", "address": 7, "meter_types": ["Morel-K"]}])")
+        << "Ventra@1@/dev/a, Morel-K@7@/dev/b" << "";
+    QTest::newRow("empty scan") << QByteArray(" []\n") << "" << "";
+    QTest::newRow("plan with a port column")
+        << QByteArray("port,address,meter,new_address\r\n/dev/a,1,Tarvik CT,5\r\n/dev/b,7,Morel-K,\r\n")
+        << "Tarvik CT@1@/dev/a, Morel-K@7@/dev/b" << "";
+    QTest::newRow("plan without") << QByteArray("Meter,Address\n\"Pesca-K\",3\n") << "Pesca-K@3" << "";
+    QTest::newRow("cut JSON") << QByteArray("[{\"address\": 1,") << "not a scan's JSON output: unterminated object" << "";
+    QTest::newRow("numbers, not devices") << QByteArray("[1, 2]") << "a device without an address 1..247" << "";
+    QTest::newRow("scan entry without address") << QByteArray(R"([{"meter_types": ["Ventra"]}])")
+                                                << "a device without an address 1..247" << "";
+    QTest::newRow("plan row of an unknown type") << QByteArray("address,meter\n1,Tarvik\n")
+                                                 << "line 2: unknown meter type 'Tarvik'" << "";
+    QTest::newRow("plan row without address") << QByteArray("address,meter\n,Ventra\n")
+                                              << "line 2: the address of 'Ventra@' must be a number 1..247" << "";
+}
+
+void TestCliOutput::pollMeterFiles()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, meters);
+    QFETCH(QString, notes);
+    std::vector<cli::PolledMeter> read;
+    std::string said;
+    const auto problem = cli::ReadPollMeters(std::string_view(text.constData(), std::size_t(text.size())), read, said);
+    QCOMPARE(problem.empty() ? metersText(read) : QString::fromStdString(problem), meters);
+    QCOMPARE(QString::fromStdString(said), notes);
+}
+
+// The closing table: columns aligned, names left, numbers right, exceptions by name.
+void TestCliOutput::pollTable()
+{
+    using commissioning::Reading;
+    cli::PolledRow one{"/dev/a", {"Tarvik CT", 1, {}}, {}};
+    one.tally.count({Reading::Answered, 0}, 41.25, 1234.5677);
+    one.tally.count({Reading::Exception, 2}, 8, {});
+    one.tally.count({Reading::Answered, 0}, 40, 1234.6);
+    cli::PolledRow seven{"/dev/a", {"Morel-K", 7, {}}, {}};
+    seven.tally.count({Reading::Timeout, 0}, 1000, {});
+    const QString expected =
+        "port    address  meter      sent  answered  timeouts  crc_errors  wrong_address  other  loss_%  min_ms  mean_ms  "
+        "p95_ms  max_ms  first_kwh  last_kwh  exceptions\n"
+        "/dev/a        1  Tarvik CT     3         2         0           0              0      0    33.3    40.0     40.6    "
+        "41.2    41.2  1234.5677    1234.6  02 Illegal Data Address: 1\n"
+        "/dev/a        7  Morel-K       1         0         1           0              0      0   100.0       -        -    "
+        "   -       -          -         -  -\n";
+    QCOMPARE(QString::fromStdString(cli::TallyTable({&one, &seven})), expected);
 }
 
 QTEST_APPLESS_MAIN(TestCliOutput)

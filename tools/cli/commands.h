@@ -33,5 +33,9 @@ lineclient::Task<int> RunPlan(const Options& options, std::ostream& out, std::os
 // Listens on a serial line, never writing to it, and prints every frame it
 // hears until Ctrl+C or SIGTERM (130), then a summary; 4 when the port fails.
 int RunMonitor(const Options& options, std::ostream& out, std::ostream& err);
+// Reads meters over and over, every line at the same time, and prints each
+// reading and at the end each meter's tally: 0 every reading answered, 6 some
+// failed, 3 a meter never answered.
+lineclient::Task<int> RunPoll(const Options& options, std::ostream& out, std::ostream& err);
 
 } // namespace cli

@@ -10,6 +10,9 @@ inline constexpr int Usage = 2;
 inline constexpr int NoReply = 3;     // no reply; for scan, no meter
 inline constexpr int PortFailed = 4;
 inline constexpr int Unverified = 5;  // a change acknowledged, not verified
+// poll: some readings failed, but every meter answered at least once; a meter
+// that never answered is NoReply.
+inline constexpr int PartlyAnswered = 6;
 inline constexpr int Interrupted = 130; // Ctrl+C or SIGTERM
 inline constexpr int ReaderGone = 141;  // SIGPIPE: the reader of the output went away
 

@@ -21,6 +21,9 @@ std::string HelpText()
                    [--new-baud B] [--new-parity P --new-stop-bits S] [--force] [--json]
                    [--trace] [--no-history]
   quorvane-cli set --port PORT [line options] --plan FILE.csv [--force]
+  quorvane-cli poll --port PORT [line options] (--meter TYPE --address N ...
+                    | --meters TYPE@N,... | --from FILE) [--interval MS] [--guard MS]
+                    [--count N | --duration S] [--json] [--csv FILE] [--history]
   quorvane-cli monitor --port PORT [--baud N] [--parity P] [--data-bits N]
                        [--stop-bits S] [--json] [--pcap FILE]
   quorvane-cli --help
@@ -77,6 +80,24 @@ monitor listens on a serial line and never writes to it (a gateway is not
         pseudo-terminal); a request and its reply that come in one burst are
         told apart by their CRCs. Runs until Ctrl+C or SIGTERM, then prints a
         summary: frames, CRC errors, requests left unanswered.
+poll    reads meters over and over with their type's Read Energy: every meter
+        once a round, one exchange at a time on each line, all lines at the
+        same time. Rounds begin every --interval MS (1000; 0: as fast as the
+        line allows) on a fixed schedule from the start; a round that overruns
+        its slot is followed at the next slot ahead. It runs --count N rounds,
+        for --duration S seconds (no round begins later), or until Ctrl+C.
+        Each reading is a line: time, port, address, outcome (answered,
+        timeout, bad-crc, exception with its code and name, wrong-address with
+        the address that answered, rejected with why), the energy in kWh, the
+        response time in ms. At the end, and on Ctrl+C, a table per meter:
+        sent, answered, time-outs, CRC errors, wrong-address replies, other
+        rejections, loss %, response time min/mean/p95/max of the answered
+        readings, first and last energy, exceptions by code; then one line a
+        port. Meters come as --meter TYPE --address N pairs (repeatable),
+        --meters "TYPE@N,TYPE@N", or --from FILE ("-": standard input): the
+        JSON output of scan (the first of each device's meter_types) or a plan
+        CSV (columns address, meter, optional port). A meter whose port is
+        named goes to that --port line; any other is read on every line.
 
 Options (OPTION VALUE or OPTION=VALUE):
   --meter TYPE         meter type, exactly as the meter type list shows it
@@ -100,13 +121,14 @@ HEX is hex pairs, upper or lower case, with or without blanks between bytes.
 Values go through the same checks as in the tool; a refused value prints the
 tool's refusal message.
 
-Line options (run, scan, set; monitor: all but --timeout, --echo, --settle):
+Line options (run, scan, set, poll; monitor: all but --timeout, --echo, --settle):
   --port PORT          the serial device (or a link to it), or a gateway
                        rtu-tcp://HOST:PORT or modbus-tcp://HOST:PORT. Given more
-                       than once (run, scan, set --plan), the lines are worked
-                       at the same time, each line's output begins with its
-                       port, and the line options apply to every line; a plan
-                       for several lines names each row's line in a column port
+                       than once (run, scan, set --plan, poll), the lines are
+                       worked at the same time, each line's output begins with
+                       its port, and the line options apply to every line; a
+                       plan for several lines names each row's line in a column
+                       port
   --baud N             9600 unless given (scan: a list, e.g. 9600,19200;
                        default )HELP" + sweepBauds + R"HELP()
   --parity P           none, odd, even, mark or space; none unless given (scan: a
@@ -123,6 +145,10 @@ Line options (run, scan, set; monitor: all but --timeout, --echo, --settle):
   --settle MS          after a time-out, how long the line must be quiet before
                        the next request; the time-out unless given (scan: 0,
                        since each reply names its address)
+  --guard MS           poll: the pause between one exchange's end and the next
+                       request; the Modbus silence of 3.5 characters where a
+                       UART paces the line, none on a pseudo-terminal or a
+                       gateway, unless given
 run: --repeat N polls N times, one line each; --json prints one JSON object per
 operation (meter, command, address, outcome success/rejected/exception/timeout,
 detail, request, reply, elapsed_ms, energy_kwh for reads); --trace prints each
@@ -142,6 +168,10 @@ monitor: --json prints one object per frame (frame, time, gap_ms, crc, kind,
 bytes, slave, function; a request's register, count and commands; a reply's
 answers, exception, energy) and a last one with the summary; --pcap FILE
 writes every frame to FILE as a libpcap capture (link type 147, DLT_USER0).
+poll: --json prints one object per reading, flushed (time, port, address,
+meter, outcome, detail, energy_kwh, response_ms), and the table on standard
+error; --csv FILE writes a header and one row per reading with the same
+columns, flushed each row; --history logs every reading in History.log.
 
 Exit status:
   0  frame printed, reply accepted, operation succeeded (every poll), a meter
@@ -150,8 +180,11 @@ Exit status:
   2  usage error: unknown meter type or command, a command the meter type does
      not offer, a missing, doubled, unknown or malformed option
   3  no reply (run, set), or no meter answered (scan)
-  4  the port cannot be opened or written (its reason on standard error)
+  4  the port cannot be opened or written (its reason on standard error); poll:
+     a line failed
   5  set: a change was acknowledged but could not be verified
+  6  poll: some readings failed, but every meter answered at least once (3: a
+     meter never answered)
   130 stopped by Ctrl+C or SIGTERM (141: the reader of the output went away);
      the port is closed and what was found or done so far is printed
      (monitor: its usual end; 4 also when --pcap cannot be written)

@@ -39,6 +39,7 @@ int main(int argc, char* argv[])
     case cli::Verb::Scan:
     case cli::Verb::Set:
     case cli::Verb::Monitor:
+    case cli::Verb::Poll:
         break;
     }
     // On a line: Qt's event loop carries the port's events; History.log is the window's.
@@ -53,6 +54,7 @@ int main(int argc, char* argv[])
         return cli::RunMonitor(options, std::cout, std::cerr);
     auto work = options.verb == cli::Verb::Run    ? cli::RunOnLine(options, std::cout, std::cerr)
                 : options.verb == cli::Verb::Scan ? cli::RunScan(options, std::cout, std::cerr)
+                : options.verb == cli::Verb::Poll ? cli::RunPoll(options, std::cout, std::cerr)
                                                   : cli::RunSet(options, std::cout, std::cerr);
     // The work runs on the event loop, which ends with it.
     int status = -1;

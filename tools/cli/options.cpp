@@ -25,11 +25,12 @@ enum class Key {
     Meter, Command, Address, Value, Value2, TimeData, TariffData, Date, Time, Tariff, Bytes,
     Port, Baud, Parity, DataBits, StopBits, Timeout, Echo, Json, Repeat, Trace, NoHistory,
     Addresses, First, NewAddress, NewBaud, NewParity, NewStopBits, Plan, History, Force, Settle, Pcap,
+    Meters, From, Interval, Guard, Count, Duration, Csv,
 };
 
 constexpr unsigned bit(Verb v) { return 1u << static_cast<unsigned>(v); }
 constexpr unsigned Offline = bit(Verb::Frame) | bit(Verb::Reply);
-constexpr unsigned OnLine = bit(Verb::Run) | bit(Verb::Scan) | bit(Verb::Set);
+constexpr unsigned OnLine = bit(Verb::Run) | bit(Verb::Scan) | bit(Verb::Set) | bit(Verb::Poll);
 constexpr unsigned Listens = bit(Verb::Monitor);
 
 // An option as written on the command line, what it sets and where it applies.
@@ -40,10 +41,10 @@ struct OptionName {
     bool flag = false; // takes no value
 };
 
-constexpr std::array<OptionName, 33> OptionNames{{
-    {"--meter", Key::Meter, Offline | bit(Verb::Run) | bit(Verb::Set)},
+constexpr std::array<OptionName, 40> OptionNames{{
+    {"--meter", Key::Meter, Offline | bit(Verb::Run) | bit(Verb::Set) | bit(Verb::Poll)},
     {"--command", Key::Command, Offline | bit(Verb::Run)},
-    {"--address", Key::Address, Offline | bit(Verb::Run) | bit(Verb::Set)},
+    {"--address", Key::Address, Offline | bit(Verb::Run) | bit(Verb::Set) | bit(Verb::Poll)},
     {"--value", Key::Value, Offline | bit(Verb::Run)},
     {"--value2", Key::Value2, Offline | bit(Verb::Run)},
     {"--time-data", Key::TimeData, Offline | bit(Verb::Run)},
@@ -55,7 +56,7 @@ constexpr std::array<OptionName, 33> OptionNames{{
     {"--port", Key::Port, OnLine | Listens},
     {"--baud", Key::Baud, OnLine | Listens},
     {"--parity", Key::Parity, OnLine | Listens},
-    {"--data-bits", Key::DataBits, bit(Verb::Run) | bit(Verb::Set) | Listens},
+    {"--data-bits", Key::DataBits, bit(Verb::Run) | bit(Verb::Set) | bit(Verb::Poll) | Listens},
     {"--stop-bits", Key::StopBits, OnLine | Listens},
     {"--timeout", Key::Timeout, OnLine},
     {"--echo", Key::Echo, OnLine, true},
@@ -70,14 +71,22 @@ constexpr std::array<OptionName, 33> OptionNames{{
     {"--new-parity", Key::NewParity, bit(Verb::Set)},
     {"--new-stop-bits", Key::NewStopBits, bit(Verb::Set)},
     {"--plan", Key::Plan, bit(Verb::Set)},
-    {"--history", Key::History, bit(Verb::Run), true},
+    {"--history", Key::History, bit(Verb::Run) | bit(Verb::Poll), true},
     {"--force", Key::Force, bit(Verb::Set), true},
     {"--settle", Key::Settle, OnLine},
     {"--pcap", Key::Pcap, Listens},
+    {"--meters", Key::Meters, bit(Verb::Poll)},
+    {"--from", Key::From, bit(Verb::Poll)},
+    {"--interval", Key::Interval, bit(Verb::Poll)},
+    {"--guard", Key::Guard, bit(Verb::Poll)},
+    {"--count", Key::Count, bit(Verb::Poll)},
+    {"--duration", Key::Duration, bit(Verb::Poll)},
+    {"--csv", Key::Csv, bit(Verb::Poll)},
 }};
 
-constexpr std::array<std::pair<std::string_view, Verb>, 6> VerbNames{{
+constexpr std::array<std::pair<std::string_view, Verb>, 7> VerbNames{{
     {"frame", Verb::Frame}, {"reply", Verb::Reply}, {"run", Verb::Run}, {"scan", Verb::Scan}, {"set", Verb::Set},
+    {"poll", Verb::Poll},
     {"monitor", Verb::Monitor},
 }};
 
@@ -290,6 +299,44 @@ std::string store(Options& o, SweepLists& sweep, Key key, std::string_view name,
             return {};
         }
         return bad("milliseconds, 0..60000");
+    case Key::Meters:
+        if (auto problem = ParseMeterList(value, o.polled); !problem.empty())
+            return "option --meters: " + problem;
+        return {};
+    case Key::From:
+        if (value.empty())
+            return bad("a file");
+        o.from = std::string(value);
+        return {};
+    case Key::Interval:
+        if (const auto ms = number(value, 0, 86'400'000)) {
+            o.intervalMs = *ms;
+            return {};
+        }
+        return bad("milliseconds, 0..86400000");
+    case Key::Guard:
+        if (const auto ms = number(value, 0, 60000)) {
+            o.line.guardMs = *ms;
+            return {};
+        }
+        return bad("milliseconds, 0..60000");
+    case Key::Count:
+        if (const auto n = number(value, 1, MaxRepeat)) {
+            o.count = *n;
+            return {};
+        }
+        return bad("a count of 1.." + std::to_string(MaxRepeat));
+    case Key::Duration:
+        if (const auto s = number(value, 1, 999'999'999)) {
+            o.durationS = *s;
+            return {};
+        }
+        return bad("seconds, 1 or more");
+    case Key::Csv:
+        if (value.empty())
+            return bad("a file");
+        o.csv = std::string(value);
+        return {};
     case Key::Addresses:
         if (const auto list = ParseAddressList(value)) {
             o.addresses = *list;
@@ -393,7 +440,47 @@ std::string checkChange(const Options& o, const std::vector<Key>& seen)
     return {};
 }
 
+// The meters of poll: --meter and --address pairs in the order given, then --meters.
+std::string checkPoll(Options &o, const std::vector<std::string> &types, const std::vector<std::uint8_t> &addresses)
+{
+    if (types.size() != addresses.size())
+        return "give one --address for each --meter";
+    std::vector<PolledMeter> pairs;
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        if (!catalogue::IsMeterType(types[i]))
+            return "unknown meter type " + quoted(types[i]);
+        if (addresses[i] < LowestMeterAddress)
+            return "--address must be a number 1..247, not '0'";
+        pairs.push_back({types[i], addresses[i], {}});
+    }
+    o.polled.insert(o.polled.begin(), pairs.begin(), pairs.end());
+    if (o.polled.empty() && !o.from)
+        return "'poll' needs meters: --meter TYPE --address N, --meters TYPE@N,... or --from FILE";
+    for (std::size_t i = 0; i < o.polled.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (o.polled[i].address == o.polled[j].address)
+                return "address " + std::to_string(o.polled[i].address) + " is given twice";
+    return {};
+}
+
 } // namespace
+
+std::string ParseMeterList(std::string_view text, std::vector<PolledMeter> &meters)
+{
+    for (const auto item : commaList(text)) {
+        const auto at = item.rfind('@');
+        if (at == std::string_view::npos)
+            return "expected TYPE@ADDRESS, not " + quoted(item);
+        const auto type = item.substr(0, at);
+        if (!catalogue::IsMeterType(type))
+            return "unknown meter type " + quoted(type);
+        const auto address = number(item.substr(at + 1), LowestMeterAddress, HighestAddress);
+        if (!address)
+            return "the address of " + quoted(item) + " must be a number 1..247";
+        meters.push_back({std::string(type), static_cast<std::uint8_t>(*address), {}});
+    }
+    return {};
+}
 
 ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
 {
@@ -410,16 +497,18 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
         return {o, {}};
     }
     if (args.empty())
-        return usage("no action given; expected 'frame', 'reply', 'run', 'scan', 'set' or 'monitor'");
+        return usage("no action given; expected 'frame', 'reply', 'run', 'scan', 'set', 'poll' or 'monitor'");
 
     Options o;
     const auto verb = std::find_if(VerbNames.begin(), VerbNames.end(), [&](const auto& v) { return v.first == args[0]; });
     if (verb == VerbNames.end())
-        return usage("unknown action " + quoted(args[0]) + "; expected 'frame', 'reply', 'run', 'scan', 'set' or 'monitor'");
+        return usage("unknown action " + quoted(args[0]) + "; expected 'frame', 'reply', 'run', 'scan', 'set', 'poll' or 'monitor'");
     o.verb = verb->second;
 
     std::vector<Key> seen;
     SweepLists sweep;
+    std::vector<std::string> pollTypes;
+    std::vector<std::uint8_t> pollAddresses;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const auto arg = args[i];
         if (isHelp(arg))
@@ -434,7 +523,10 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
             return usage("unknown option " + quoted(name));
         if (!(known->verbs & bit(o.verb)))
             return usage("option " + std::string(name) + " does not apply to '" + std::string(args[0]) + "'");
-        if (seenKey(seen, known->key) && known->key != Key::Port)
+        // poll takes several meters as --meter and --address pairs.
+        const bool repeatable = known->key == Key::Port
+                                || (o.verb == Verb::Poll && (known->key == Key::Meter || known->key == Key::Address));
+        if (seenKey(seen, known->key) && !repeatable)
             return usage("option " + std::string(name) + " given twice");
         seen.push_back(known->key);
 
@@ -451,6 +543,10 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
         }
         if (auto problem = store(o, sweep, known->key, name, value); !problem.empty())
             return usage(std::move(problem));
+        if (known->key == Key::Meter)
+            pollTypes.push_back(o.meter);
+        if (known->key == Key::Address)
+            pollAddresses.push_back(o.address);
     }
 
     if (o.verb != Verb::Frame && o.verb != Verb::Reply && o.line.port.empty())
@@ -486,6 +582,9 @@ ParsedArguments ParseArguments(const std::vector<std::string_view>& args)
             problem = "monitor listens on a serial line; a gateway is not offered";
         else if (o.ports.size() > 1)
             problem = "monitor listens on one line: give one --port";
+        break;
+    case Verb::Poll:
+        problem = checkPoll(o, pollTypes, pollAddresses);
         break;
     case Verb::Help:
     case Verb::Version:

@@ -17,12 +17,20 @@ namespace cli {
 
 // What a run does: print the help or the version, build a frame, judge a reply,
 // or talk to meters on a line: one operation, a sweep of the bus, a change and
-// its check; listen to a line without a word; or print the lists the shell's
-// completion offers.
-enum class Verb { Help, Frame, Reply, Run, Scan, Set, Version, CompletionLists, Monitor };
+// its check, reading meters over and over; listen to a line without a word;
+// or print the lists the shell's completion offers.
+enum class Verb { Help, Frame, Reply, Run, Scan, Set, Poll, Version, CompletionLists, Monitor };
 
 // The line the operations go out on.
 using LineOptions = jobs::LineSetup;
+
+// A meter that poll reads, and the line it is on (empty: every line given).
+struct PolledMeter {
+    std::string meter;
+    std::uint8_t address = 0;
+    std::string port;
+    bool operator==(const PolledMeter &) const = default;
+};
 
 
 // The operation's own choices (meter, command, address, values) are its base.
@@ -52,6 +60,13 @@ struct Options : commissioning::OperationChoice {
     bool force = false; // write a new address even where something answers
     // monitor
     std::optional<std::string> pcap; // the capture file
+    // poll
+    std::vector<PolledMeter> polled;  // --meter/--address pairs, then --meters
+    std::optional<std::string> from;  // a scan's JSON output or a plan CSV, "-" standard input
+    int intervalMs = 1000;            // 0: as fast as the line allows
+    std::optional<int> count;         // rounds
+    std::optional<int> durationS;
+    std::optional<std::string> csv;
 };
 
 inline constexpr int MaxRepeat = 100'000'000;
@@ -64,6 +79,9 @@ struct ParsedArguments {
 
 // args without the program name.
 ParsedArguments ParseArguments(const std::vector<std::string_view>& args);
+
+// "Tarvik CT@1,Morel-K@7": meters as poll's --meters takes them; the reason when not.
+std::string ParseMeterList(std::string_view text, std::vector<PolledMeter> &meters);
 
 // "1-247", "1,5,10-20": addresses 1..247 in the order written, each once.
 using commissioning::ParseAddressList;
