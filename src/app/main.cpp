@@ -2,20 +2,35 @@
 #include "serial/portdiscovery.h"
 #include "serial/anyline.h"
 #include "ui/appicon.h"
+#include "ui/bus/buswindow.h"
 #include "ui/main/form1.h"
 #include "version.h"
 
 #include <QApplication>
 #include <QScreen>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QTimer>
 
 #include <chrono>
 #include <cstdio>
 
+namespace {
+
+// For the start-up benchmark: the moment the shown window is painted, on the steady clock.
+void PrintShownTime()
+{
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    std::printf("shown %lld\n", static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
+    std::fflush(stdout);
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     bool demo = false;
+    bool busOnly = false;
     bool reportShown = false;
     int holdMs = 0;
     for (int i = 1; i < argc; ++i) {
@@ -26,6 +41,8 @@ int main(int argc, char *argv[])
         }
         if (qstrcmp(argv[i], "--demo") == 0)
             demo = true;
+        else if (qstrcmp(argv[i], "--bus") == 0)
+            busOnly = true;
         else if (qstrcmp(argv[i], "--report-shown") == 0)
             reportShown = true;
         else if (qstrcmp(argv[i], "--demo-hold") == 0 && i + 1 < argc)
@@ -58,7 +75,30 @@ int main(int argc, char *argv[])
     options.programFolder = QApplication::applicationDirPath();
     options.fallbackFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 
+    // The bus window: the given ports are its first lines.
+    const bus::BusWindow::Setup busSetup{givenPorts, options.programFolder, options.fallbackFolder};
+    const auto showBus = [&busSetup](std::unique_ptr<bus::BusWindow> &window) {
+        if (!window) {
+            window = std::make_unique<bus::BusWindow>(busSetup);
+            for (const auto &given : busSetup.givenPorts)
+                window->addLine(given, engine::LineSettings{});
+        }
+        window->show();
+        window->raise();
+        window->activateWindow();
+    };
+    std::unique_ptr<bus::BusWindow> busWindow;
+    if (busOnly && !demo) {
+        showBus(busWindow);
+        if (reportShown)
+            QTimer::singleShot(0, PrintShownTime);
+        return QApplication::exec();
+    }
+
     Form1 form(port, options);
+    // F2: the bus window beside the main window, whose own keys stay as they are.
+    QObject::connect(new QShortcut(QKeySequence(Qt::Key_F2), &form), &QShortcut::activated, &form,
+                     [&] { showBus(busWindow); });
     if (demo)
         return RunDemo(form, port, holdMs);
 
@@ -66,13 +106,7 @@ int main(int argc, char *argv[])
     if (const QScreen *screen = form.screen())
         form.move(screen->availableGeometry().center() - form.rect().center());
     form.show();
-    if (reportShown) {
-        // For the start-up benchmark: the moment the shown window is painted, on the steady clock.
-        QTimer::singleShot(0, [] {
-            const auto now = std::chrono::steady_clock::now().time_since_epoch();
-            std::printf("shown %lld\n", static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
-            std::fflush(stdout);
-        });
-    }
+    if (reportShown)
+        QTimer::singleShot(0, PrintShownTime);
     return QApplication::exec();
 }

@@ -1,0 +1,66 @@
+#include "watchchart.h"
+
+#include <QChart>
+#include <QDateTimeAxis>
+#include <QLineSeries>
+#include <QValueAxis>
+
+namespace bus {
+
+namespace {
+// A watch of hours at a reading a second stays drawable: the oldest points go first.
+constexpr int MaxPoints = 20000;
+} // namespace
+
+WatchChart::WatchChart(QWidget *parent)
+    : QChartView(new QChart, parent)
+    , m_time(new QDateTimeAxis)
+    , m_energy(new QValueAxis)
+{
+    chart()->setTitle(tr("Energy over time"));
+    m_time->setFormat(QStringLiteral("HH:mm:ss"));
+    m_time->setTitleText(tr("Time"));
+    m_energy->setTitleText(tr("Energy (kWh)"));
+    m_energy->setLabelFormat(QStringLiteral("%.4g"));
+    chart()->addAxis(m_time, Qt::AlignBottom);
+    chart()->addAxis(m_energy, Qt::AlignLeft);
+    setRenderHint(QPainter::Antialiasing);
+    setAccessibleName(tr("Energy chart"));
+    setMinimumHeight(200);
+}
+
+void WatchChart::clear()
+{
+    chart()->removeAllSeries();
+    m_series.clear();
+    m_first = {};
+}
+
+void WatchChart::add(int key, const QString &name, const QDateTime &at, double kwh)
+{
+    auto it = m_series.find(key);
+    if (it == m_series.end()) {
+        auto *series = new QLineSeries;
+        series->setName(name);
+        series->setPointsVisible(true);
+        chart()->addSeries(series);
+        series->attachAxis(m_time);
+        series->attachAxis(m_energy);
+        it = m_series.emplace(key, series).first;
+    }
+    QLineSeries *series = it->second;
+    if (series->count() >= MaxPoints)
+        series->removePoints(0, series->count() - MaxPoints + 1);
+    series->append(double(at.toMSecsSinceEpoch()), kwh);
+    if (!m_first.isValid()) {
+        m_first = at;
+        m_low = m_high = kwh;
+    }
+    m_low = std::min(m_low, kwh);
+    m_high = std::max(m_high, kwh);
+    const double margin = std::max(0.01, (m_high - m_low) * 0.05);
+    m_energy->setRange(m_low - margin, m_high + margin);
+    m_time->setRange(m_first, std::max(at, m_first.addSecs(10)));
+}
+
+} // namespace bus
