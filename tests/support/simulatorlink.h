@@ -36,3 +36,27 @@ struct Simulator {
     QProcess process;
     QString link;
 };
+
+// quorvane-sim listening as a gateway, for one test; port is its address.
+struct ListeningSimulator {
+    bool start(const QStringList &arguments)
+    {
+        process.start(qEnvironmentVariable("QUORVANE_BUILD_DIR") + "/tools/sim/quorvane-sim", arguments);
+        if (!process.waitForStarted(5000))
+            return false;
+        QDeadlineTimer deadline(5000);
+        while (!process.canReadLine() && process.waitForReadyRead(int(deadline.remainingTime()))) {
+        }
+        const QString first = QString::fromUtf8(process.readLine()).trimmed();
+        port = first.mid(6);
+        return first.startsWith("port: ");
+    }
+    ~ListeningSimulator()
+    {
+        process.terminate();
+        if (!process.waitForFinished(3000))
+            process.kill();
+    }
+    QProcess process;
+    QString port;
+};
