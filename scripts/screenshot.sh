@@ -28,9 +28,9 @@ cat >"$work/inside.sh" <<'INSIDE'
 #!/usr/bin/env bash
 set -euo pipefail
 shots=$1 name=$2 out=$3 work=$4
-QT_QPA_PLATFORM=xcb "$shots" "$name" 6 >"$work/where" 2>"$work/errors" &
+QT_QPA_PLATFORM=xcb "$shots" "$name" 30 >"$work/where" 2>"$work/errors" &
 pid=$!
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
     grep -q '^window ' "$work/where" 2>/dev/null && break
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1

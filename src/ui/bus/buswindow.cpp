@@ -123,6 +123,8 @@ QWidget *BusWindow::buildLines()
     m_linesView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_linesView->horizontalHeader()->setStretchLastSection(true);
     m_linesView->verticalHeader()->hide();
+    m_linesView->setTextElideMode(Qt::ElideLeft); // a port's own name is at the end of its path
+    m_linesView->setColumnWidth(0, 260);
     layout->addWidget(m_linesView);
 
     auto *row = new QHBoxLayout;
@@ -250,6 +252,8 @@ QWidget *BusWindow::buildFound()
     m_foundView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_foundView->horizontalHeader()->setStretchLastSection(true);
     m_foundView->verticalHeader()->hide();
+    m_foundView->setTextElideMode(Qt::ElideLeft);
+    m_foundView->setWordWrap(false);
     layout->addWidget(m_foundView);
     auto *buttons = new QHBoxLayout;
     m_applyButton = button(tr("Apply changes"), page);
@@ -295,9 +299,12 @@ QWidget *BusWindow::buildWatch()
     m_watchView = named(new QTableView(split), tr("Watched meters"));
     m_watchView->setModel(&m_watch);
     m_watchView->verticalHeader()->hide();
+    m_watchView->setTextElideMode(Qt::ElideLeft);
+    m_watchView->setWordWrap(false);
     m_chart = new WatchChart(split);
     split->addWidget(m_watchView);
     split->addWidget(m_chart);
+    split->setSizes({600, 600});
     layout->addWidget(split);
     connect(m_watchButton, &QPushButton::clicked, this, [this] {
         if (m_job && m_watchButton->text() == tr("Stop"))
@@ -462,6 +469,7 @@ void BusWindow::startScan()
                 lineState(line.port, tr("failed: ") + QString::fromStdString(text));
     });
     connect(job, &jobs::Job::finished, this, [this, job] {
+        m_foundView->resizeColumnsToContents();
         if (!job->cancelled())
             say(tr("Scan done: %1 found.").arg(m_found.rowCount()));
     });
@@ -508,6 +516,15 @@ void BusWindow::applyChanges()
     connect(job, &jobs::ChangeJob::note, this,
             [this](const std::string &port, const std::string &text) { say(QString::fromStdString(port + ": " + text)); });
     connect(job, &jobs::ChangeJob::problem, this, [this](const std::string &text) { say(QString::fromStdString(text)); });
+    connect(job, &jobs::Job::finished, this, [this, job] {
+        m_foundView->resizeColumnsToContents();
+        int verified = 0, other = 0;
+        for (const auto &row : m_found.rows())
+            if (row.verdict)
+                ++(*row.verdict == jobs::Verdict::Verified ? verified : other);
+        if (!job->cancelled())
+            say(tr("Changes done: %1 verified, %2 not.").arg(verified).arg(other));
+    });
     say(tr("Applying changes..."));
     setBusy(job, tr("changing"));
 }
@@ -551,6 +568,7 @@ void BusWindow::startWatch()
         return;
     }
     m_watch.setMeters(std::move(rows));
+    m_watchView->resizeColumnsToContents();
     m_chart->clear();
     if (!m_watchLogPath.isEmpty()) {
         m_watchLog.setFileName(m_watchLogPath);

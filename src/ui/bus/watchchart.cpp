@@ -21,7 +21,7 @@ WatchChart::WatchChart(QWidget *parent)
     m_time->setFormat(QStringLiteral("HH:mm:ss"));
     m_time->setTitleText(tr("Time"));
     m_energy->setTitleText(tr("Energy (kWh)"));
-    m_energy->setLabelFormat(QStringLiteral("%.4g"));
+    m_energy->setLabelFormat(QStringLiteral("%.3f"));
     chart()->addAxis(m_time, Qt::AlignBottom);
     chart()->addAxis(m_energy, Qt::AlignLeft);
     setRenderHint(QPainter::Antialiasing);
