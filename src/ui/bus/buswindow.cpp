@@ -33,6 +33,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <sstream>
@@ -453,13 +454,28 @@ void BusWindow::startScan()
     m_progress->setValue(0);
     auto *job = new jobs::ScanJob(setup, this);
     connect(job, &jobs::ScanJob::found, this, [this](const jobs::FoundDevice &device) { m_found.add(device); });
-    connect(job, &jobs::ScanJob::progress, this, [this](const jobs::ScanProgress &p) {
+    // Shown ten times a second at most: a probe every few milliseconds is more than anyone reads.
+    auto latest = std::make_shared<jobs::ScanProgress>();
+    auto *refresh = new QTimer(job);
+    refresh->setInterval(100);
+    const auto show = [this, latest] {
+        const auto &p = *latest;
         m_progress->setRange(0, int(p.total));
         m_progress->setValue(int(p.done));
         m_progressText->setText(tr("%1, %2 of %3 probes, %4 found, about %5 s left")
                                     .arg(QString::fromStdString(p.where)).arg(p.done).arg(p.total).arg(p.found)
                                     .arg(p.secondsLeft, 0, 'f', 0));
+    };
+    connect(refresh, &QTimer::timeout, this, show);
+    connect(job, &jobs::ScanJob::progress, this, [latest, refresh, show](const jobs::ScanProgress &p) {
+        const bool first = latest->total == 0;
+        *latest = p;
+        if (first)
+            show();
+        if (!refresh->isActive())
+            refresh->start();
     });
+    connect(job, &jobs::Job::finished, this, show);
     connect(job, &jobs::ScanJob::note, this,
             [this](const std::string &port, const std::string &text) { say(QString::fromStdString(port + ": " + text)); });
     connect(job, &jobs::ScanJob::problem, this, [this](const std::string &text) {

@@ -52,15 +52,23 @@ void WatchChart::add(int key, const QString &name, const QDateTime &at, double k
     if (series->count() >= MaxPoints)
         series->removePoints(0, series->count() - MaxPoints + 1);
     series->append(double(at.toMSecsSinceEpoch()), kwh);
-    if (!m_first.isValid()) {
+    const bool first = !m_first.isValid();
+    if (first) {
         m_first = at;
         m_low = m_high = kwh;
     }
-    m_low = std::min(m_low, kwh);
-    m_high = std::max(m_high, kwh);
-    const double margin = std::max(0.01, (m_high - m_low) * 0.05);
-    m_energy->setRange(m_low - margin, m_high + margin);
-    m_time->setRange(m_first, std::max(at, m_first.addSecs(10)));
+    // The axes move only when a point falls outside them, and then by a margin:
+    // a chart laid out anew for every reading would cost more than the reading.
+    if (first || kwh < m_low || kwh > m_high) {
+        m_low = std::min(m_low, kwh);
+        m_high = std::max(m_high, kwh);
+        const double margin = std::max(0.01, (m_high - m_low) * 0.05);
+        m_energy->setRange(m_low - margin, m_high + margin);
+    }
+    if (first || at > m_time->max()) {
+        const qint64 span = std::max<qint64>(10, m_first.secsTo(at));
+        m_time->setRange(m_first, m_first.addSecs(span + span / 4));
+    }
 }
 
 } // namespace bus
