@@ -1,4 +1,5 @@
 #include "buswindow.h"
+#include "changedelegate.h"
 #include "watchchart.h"
 
 #include "catalogue/catalogue.h"
@@ -249,6 +250,7 @@ QWidget *BusWindow::buildFound()
     m_foundSorted->setSortRole(Qt::UserRole);
     m_foundView = named(new QTableView(page), tr("Found meters"));
     m_foundView->setModel(m_foundSorted);
+    m_foundView->setItemDelegate(new ChangeDelegate(m_foundView));
     m_foundView->setSortingEnabled(true);
     m_foundView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_foundView->horizontalHeader()->setStretchLastSection(true);

@@ -100,8 +100,9 @@ QVariant FoundModel::data(const QModelIndex &index, int role) const
     case Type: return row.type;
     case Energy: return energyOf(row);
     case Response: return QString::number(d.responseMs, 'f', 1);
-    case NewAddress: return row.newAddress ? QVariant(*row.newAddress) : QVariant(QString());
-    case NewBaud: return row.newBaud ? QVariant(*row.newBaud) : QVariant(QString());
+    // Text, so that the cell is edited as the address box is, digits typed.
+    case NewAddress: return row.newAddress ? QString::number(*row.newAddress) : QString();
+    case NewBaud: return row.newBaud ? QString::number(*row.newBaud) : QString();
     case NewParity: return row.newFraming ? framingText(row.newFraming->first, row.newFraming->second) : QString();
     case Status: return row.status;
     }
