@@ -46,9 +46,10 @@ foreach(size IN LISTS ICON_SIZES)
     endif()
 endforeach()
 
-# The menu entry starts the installed program and names the installed icon.
+# The menu entry starts the installed program and names the installed icon;
+# its action opens the bus window.
 file(STRINGS ${PREFIX}/share/applications/quorvane.desktop entry REGEX "^(Exec|Icon)=")
-if(NOT entry STREQUAL "Exec=quorvane;Icon=quorvane")
+if(NOT entry STREQUAL "Exec=quorvane;Icon=quorvane;Exec=quorvane --bus")
     message(FATAL_ERROR "quorvane.desktop: ${entry}, not bin/quorvane and the quorvane icon")
 endif()
 
