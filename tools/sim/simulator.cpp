@@ -177,9 +177,10 @@ void Simulator::serve(const Request& request)
         return;
     }
     if (answering.size() == 1) {
-        const bool faulty = faultsInForce();
-        m_faultsSpent = true;
-        answerAs(answering.front(), request, faulty, now);
+        // "once" is spent by the first request a fault acts on: keep-settings
+        // acts on a change, not on the reads a tool sends before it.
+        if (answerAs(answering.front(), request, faultsInForce(), now))
+            m_faultsSpent = true;
         return;
     }
     const auto hex = codec::HexText(request.bytes) + heardText();
@@ -265,13 +266,18 @@ std::chrono::nanoseconds Simulator::replyCharacterTime(const SimMeter& meter) co
     return m_link.pacing() == Pacing::None ? std::chrono::nanoseconds::zero() : engine::CharacterTime(meter.line());
 }
 
-void Simulator::answerAs(std::size_t meterIndex, const Request& request, bool faulty, Clock::time_point now)
+bool Simulator::answerAs(std::size_t meterIndex, const Request& request, bool faulty, Clock::time_point now)
 {
     auto& meter = m_meters[meterIndex];
     const auto pdu = request.pdu;
     m_log.line("RX", codec::HexText(request.bytes) + heardText() + " | " + meter.name() + ": " + meter.describe(pdu));
 
-    auto fault = [&](FaultKind kind) { return faulty ? m_faults.find(kind) : nullptr; };
+    bool acted = false;
+    auto fault = [&](FaultKind kind) {
+        const auto* found = faulty ? m_faults.find(kind) : nullptr;
+        acted = acted || found;
+        return found;
+    };
     MeterAnswer answer;
     if (const auto* refuse = fault(FaultKind::Exception)) {
         answer.pdu = SimMeter::ExceptionPdu(pdu[0], static_cast<std::uint8_t>(refuse->code));
@@ -304,7 +310,7 @@ void Simulator::answerAs(std::size_t meterIndex, const Request& request, bool fa
     if (fault(FaultKind::Silent)) {
         m_log.line("TX", "(nothing) | " + answer.what + "; fault: reply withheld");
         applyChange(meterIndex, answer.change);
-        return;
+        return true;
     }
 
     const auto ct = replyCharacterTime(meter);
@@ -347,6 +353,7 @@ void Simulator::answerAs(std::size_t meterIndex, const Request& request, bool fa
     const auto timing = m_link.pacing() == Pacing::None ? millisText(duration)
                                                          : millisText(duration) + " at " + engine::ShortText(meter.line());
     m_log.line("TX", codec::HexText(reply) + " | " + answer.what + notes + " (" + timing + ")");
+    return acted;
 }
 
 Clock::time_point Simulator::queueBytes(std::span<const std::uint8_t> bytes, Clock::time_point start,
