@@ -177,9 +177,11 @@ void Simulator::serve(const Request& request)
         return;
     }
     if (answering.size() == 1) {
-        // "once" is spent by the first request a fault acts on: keep-settings
-        // acts on a change, not on the reads a tool sends before it.
-        if (answerAs(answering.front(), request, faultsInForce(), now))
+        const bool changed = answerAs(answering.front(), request, faultsInForce(), now);
+        // keep-settings alone acts on a change only: the reads a tool sends
+        // before one leave "once" unspent.
+        const bool keepSettingsAlone = m_faults.faults.size() == 1 && m_faults.find(FaultKind::KeepSettings);
+        if (changed || !keepSettingsAlone)
             m_faultsSpent = true;
         return;
     }
@@ -272,12 +274,7 @@ bool Simulator::answerAs(std::size_t meterIndex, const Request& request, bool fa
     const auto pdu = request.pdu;
     m_log.line("RX", codec::HexText(request.bytes) + heardText() + " | " + meter.name() + ": " + meter.describe(pdu));
 
-    bool acted = false;
-    auto fault = [&](FaultKind kind) {
-        const auto* found = faulty ? m_faults.find(kind) : nullptr;
-        acted = acted || found;
-        return found;
-    };
+    auto fault = [&](FaultKind kind) { return faulty ? m_faults.find(kind) : nullptr; };
     MeterAnswer answer;
     if (const auto* refuse = fault(FaultKind::Exception)) {
         answer.pdu = SimMeter::ExceptionPdu(pdu[0], static_cast<std::uint8_t>(refuse->code));
@@ -310,7 +307,7 @@ bool Simulator::answerAs(std::size_t meterIndex, const Request& request, bool fa
     if (fault(FaultKind::Silent)) {
         m_log.line("TX", "(nothing) | " + answer.what + "; fault: reply withheld");
         applyChange(meterIndex, answer.change);
-        return true;
+        return answer.change.any();
     }
 
     const auto ct = replyCharacterTime(meter);
@@ -353,7 +350,7 @@ bool Simulator::answerAs(std::size_t meterIndex, const Request& request, bool fa
     const auto timing = m_link.pacing() == Pacing::None ? millisText(duration)
                                                          : millisText(duration) + " at " + engine::ShortText(meter.line());
     m_log.line("TX", codec::HexText(reply) + " | " + answer.what + notes + " (" + timing + ")");
-    return acted;
+    return answer.change.any();
 }
 
 Clock::time_point Simulator::queueBytes(std::span<const std::uint8_t> bytes, Clock::time_point start,
