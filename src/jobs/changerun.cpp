@@ -13,6 +13,10 @@ namespace {
 
 using namespace catalogue::command;
 
+// How often a meter's own address is probed before a change: garbled on each
+// try and it is taken for two devices, not for noise.
+constexpr int SharedAddressProbes = 2;
+
 std::string upper(std::string_view word)
 {
     std::string text(word);
@@ -111,6 +115,18 @@ Task<RowResult> ChangeRun::run(const Change &change)
     if (!m_session.setSettings(m_settings, reason)) {
         say(reason);
         co_return RowResult{Verdict::PortFailed, reason, {}};
+    }
+    if (!m_setup.force) {
+        // Two devices at the meter's address would both carry out every write.
+        const Heard own = co_await garbledEachTime(change.address);
+        if (own == Heard::PortFailed || own == Heard::Interrupted)
+            co_return RowResult{verdictOf(own), own == Heard::PortFailed ? m_session.port() + " failed" : "interrupted", {}};
+        if (own == Heard::Garbled) {
+            const std::string shared = "address " + std::to_string(change.address)
+                                       + " answers with garbled replies: two devices suspected; the change would reach both";
+            say("refused: " + shared + " (--force writes it all the same)");
+            co_return RowResult{Verdict::Refused, shared, {}};
+        }
     }
     if (change.newAddress && *change.newAddress != change.address && !m_setup.force) {
         // Two meters on one address could never be told apart again.
@@ -243,6 +259,23 @@ Task<std::pair<std::string, Verdict>> ChangeRun::verifySettings()
     }
     co_return Result{now == Heard::PortFailed ? failedWhileChecked : "no answer at " + engine::ShortText(m_settings),
                      verdictOf(now)};
+}
+
+// Garbled on each of a few tries, each after the line settled and with twice
+// the time-out, as the sweep asks again; else the first other thing heard.
+Task<Heard> ChangeRun::garbledEachTime(std::uint8_t address)
+{
+    const auto probe = ProbeFrame(address);
+    auto result = co_await m_session.exchange(probe);
+    Heard heard = Classify(result, address);
+    for (int attempt = 1; attempt < SharedAddressProbes && heard == Heard::Garbled; ++attempt) {
+        m_session.letSettle(m_session.timeout() * 2);
+        result = co_await m_session.exchange(probe, m_session.timeout() * 2);
+        heard = Classify(result, address);
+    }
+    if (heard == Heard::Garbled)
+        m_session.letSettle(m_session.timeout() * 2);
+    co_return heard;
 }
 
 // A meter that has just taken a setting may need a moment: a few tries.

@@ -63,7 +63,7 @@ std::string CheckChange(const Change &change);
 // How a change is made on its line.
 struct ChangeSetup {
     engine::LineSettings settings; // where the meter answers before the change
-    bool force = false;            // write a new address even where something answers
+    bool force = false;            // write even where the meter's address or its new one is in doubt
     history::HistoryLog *history = nullptr; // each write's line, as the window writes it; none when null
 };
 
@@ -94,6 +94,7 @@ private:
     Task<std::pair<std::string, Verdict>> verifyAddress(std::uint8_t from);
     Task<std::pair<std::string, Verdict>> verifySettings();
     Task<Heard> answersAt(std::uint8_t address, int attempts);
+    Task<Heard> garbledEachTime(std::uint8_t address);
     void say(const std::string &text) const;
 
     LineSession &m_session;

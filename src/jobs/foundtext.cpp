@@ -28,9 +28,13 @@ std::string FoundLine(const FoundDevice &f, const std::string &tag)
 {
     const std::string where = tag + "address " + std::to_string(f.address)
                               + (f.throughGateway ? std::string(" through the gateway") : " at " + engine::ShortText(f.settings));
-    if (f.garbled)
-        return where + ": bytes without a valid frame";
-    return where + ": answered " + (f.answersRead ? "a read" : "with exceptions only") + "; can be " + FoundTypesText(f);
+    const std::string heard = f.garbled ? std::string("bytes without a valid frame")
+                                        : std::string("answered ") + (f.answersRead ? "a read" : "with exceptions only")
+                                              + "; can be " + FoundTypesText(f);
+    if (f.suspect == Suspect::Duplicate)
+        return where + ": " + heard + "; two devices suspected at address " + std::to_string(f.address)
+               + ": disconnect one, re-address the other, reconnect";
+    return where + ": " + heard;
 }
 
 std::string FoundJson(const FoundDevice &f, bool withPort)
@@ -47,8 +51,10 @@ std::string FoundJson(const FoundDevice &f, bool withPort)
         json += ", \"baud\": " + std::to_string(f.settings.baud) + ", \"parity\": "
                 + codec::JsonString(engine::ParityWord(f.settings.parity)) + ", \"stop_bits\": "
                 + std::string(engine::StopBitsText(f.settings.stopBits));
-    return json + ", \"answered\": " + codec::JsonString(f.garbled ? "garbled" : f.answersRead ? "read" : "exception")
-           + ", \"meter_types\": [" + types + "], \"energy_kwh\": {" + energies + "}}";
+    json += ", \"answered\": " + codec::JsonString(f.garbled ? "garbled" : f.answersRead ? "read" : "exception");
+    if (f.suspect == Suspect::Duplicate)
+        json += ", \"suspect\": \"duplicate\"";
+    return json + ", \"meter_types\": [" + types + "], \"energy_kwh\": {" + energies + "}}";
 }
 
 } // namespace jobs

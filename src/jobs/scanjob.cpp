@@ -12,6 +12,10 @@ namespace jobs {
 
 namespace {
 
+// How many more probes an address gets once it answered after a garbled
+// reply: noise rarely strikes the same address again, two devices do.
+constexpr int ConfirmProbes = 2;
+
 double millisBetween(serial::Clock::time_point from, serial::Clock::time_point to)
 {
     return std::chrono::duration<double, std::milli>(to - from).count();
@@ -101,6 +105,10 @@ Task<LineScan> ScanJob::sweepLine(std::size_t index)
             scan.done += m_setup.addresses.size();
             continue;
         }
+        // Garbled addresses wait for the end of the pass: whether another
+        // address answers cleanly at these settings tells two devices from noise.
+        std::vector<FoundDevice> garbledHere;
+        bool cleanHere = false;
         const auto probeCost = timeout + std::chrono::duration_cast<std::chrono::milliseconds>(
                                              engine::LineTime(settings, ProbeFrame(1).size()));
         for (const auto address : m_setup.addresses) {
@@ -115,10 +123,23 @@ Task<LineScan> ScanJob::sweepLine(std::size_t index)
             Heard heard = Classify(reply, address);
             // Bytes cut by noise are asked for once more, with twice the time,
             // once the rest of what was cut has passed.
-            if (heard == Heard::Garbled) {
+            const bool garbledFirst = heard == Heard::Garbled;
+            if (garbledFirst) {
                 session->letSettle(timeout * 2);
                 reply = co_await session->exchange(probe, timeout * 2);
                 heard = Classify(reply, address);
+            }
+            // A valid reply after a garbled one: a probe or two more tell
+            // passing noise from two devices that sometimes answer apart.
+            bool mixed = false;
+            for (int i = 0; garbledFirst && heard == Heard::Answer && !mixed && i < ConfirmProbes; ++i) {
+                const auto again = co_await session->exchange(probe, timeout * 2);
+                const Heard heardAgain = Classify(again, address);
+                if (heardAgain == Heard::PortFailed || heardAgain == Heard::Interrupted)
+                    heard = heardAgain;
+                mixed = heardAgain == Heard::Garbled;
+                if (mixed)
+                    session->letSettle(timeout * 2);
             }
             if (heard == Heard::PortFailed) {
                 scan.end = LineEnd::PortFailed;
@@ -145,13 +166,14 @@ Task<LineScan> ScanJob::sweepLine(std::size_t index)
                     f.throughGateway = gateway;
                     f.garbled = true;
                     f.responseMs = millisBetween(reply.written, reply.ended);
-                    report(f);
+                    garbledHere.push_back(f);
                 }
                 continue;
             }
             if (heard != Heard::Answer)
                 continue;
             answered.push_back(address);
+            cleanHere = cleanHere || !mixed;
             const auto identity = co_await Identify(*session, address, reply);
             if (identity.interrupted) {
                 scan.end = LineEnd::Stopped;
@@ -165,9 +187,16 @@ Task<LineScan> ScanJob::sweepLine(std::size_t index)
             f.exception = identity.answersRead ? std::string() : exceptionOf(reply);
             f.responseMs = millisBetween(reply.written, reply.ended);
             f.types = identity.types;
+            f.suspect = mixed ? Suspect::Duplicate : Suspect::None;
             report(f);
             if (m_setup.first)
                 break;
+        }
+        // Lone garbled bytes on a line where nothing answers cleanly may be noise
+        // or wrong settings; beside clean neighbours they point to two devices.
+        for (auto &f : garbledHere) {
+            f.suspect = cleanHere ? Suspect::Duplicate : Suspect::None;
+            report(f);
         }
         if (scan.end != LineEnd::Done || (m_setup.first && !answered.empty()))
             break;

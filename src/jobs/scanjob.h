@@ -22,6 +22,12 @@ struct ScanSetup {
     std::chrono::milliseconds settle{0};
 };
 
+// What the replies of an address give reason to believe beyond what answered.
+enum class Suspect {
+    None,
+    Duplicate, // garbled where other addresses answer cleanly, or now valid, now garbled: two devices answering at once
+};
+
 // One device that answered a probe.
 struct FoundDevice {
     std::string port;
@@ -32,6 +38,7 @@ struct FoundDevice {
     bool answersRead = false;      // a read with data, not only exceptions
     std::string exception;         // an exception answer: "exception 02 (Illegal Data Address)"
     double responseMs = 0;         // from the probe leaving the line to its reply's end
+    Suspect suspect = Suspect::None;
     std::vector<std::pair<std::string, std::string>> types; // meter type, its energy text
 };
 

@@ -16,6 +16,8 @@ private slots:
     void independentSlave();
     void simulatorBehindEither_data();
     void simulatorBehindEither();
+    void gatewaysOwnExceptions_data();
+    void gatewaysOwnExceptions();
     void gatewayNotThere();
     void gatewayGoesAwayMidRequest();
     void floodAndOtherTransactions();
@@ -80,6 +82,37 @@ void TestCliGateways::simulatorBehindEither()
     QCOMPARE(lines.size(), 2);
     QVERIFY2(lines[0].startsWith("address 1 through the gateway: answered a read; can be Tarvik CT"), qPrintable(lines[0]));
     QVERIFY2(lines[1].startsWith("address 200 through the gateway: answered a read; can be Morel-K"), qPrintable(lines[1]));
+}
+
+void TestCliGateways::gatewaysOwnExceptions_data()
+{
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    for (const char *scheme : {"rtu-tcp", "modbus-tcp"}) {
+        // The gateway's own word that nothing answered is no meter.
+        QTest::newRow(qPrintable(QString(scheme) + ": 0A path unavailable")) << scheme << "10" << 3 << "no meter answered";
+        QTest::newRow(qPrintable(QString(scheme) + ": 0B target failed to respond")) << scheme << "11" << 3
+                                                                                     << "no meter answered";
+        // A meter's own exception is a meter.
+        QTest::newRow(qPrintable(QString(scheme) + ": 02 from the meter"))
+            << scheme << "2" << 0 << "address 1 through the gateway: answered with exceptions only";
+    }
+}
+
+// Every request to the meter answered by the gateway with an exception code.
+void TestCliGateways::gatewaysOwnExceptions()
+{
+    QFETCH(QString, scheme);
+    QFETCH(QString, code);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    ListeningSimulator sim;
+    QVERIFY(sim.start({"--listen", scheme + "://127.0.0.1:0", "--meter", "Tarvik CT@1", "--fault", "exception:" + code}));
+    const CliRun scan = RunCli({"scan", "--port", sim.port, "--addresses", "1-2", "--timeout", "100"});
+    QCOMPARE(scan.exitCode, exitCode);
+    QVERIFY2(scan.out.startsWith(out), qPrintable(scan.out));
 }
 
 void TestCliGateways::gatewayNotThere()

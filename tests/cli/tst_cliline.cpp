@@ -42,6 +42,10 @@ private slots:
     void lateReadReplyIsNoAcknowledgment();
     void jsonAndTrace();
     void scanFindsTheBus();
+    void sharedAddressScanned_data();
+    void sharedAddressScanned();
+    void sharedAddressChanged_data();
+    void sharedAddressChanged();
     void twoLinesAtOnce();
     void setChangesAndVerifies();
     void planOfThreeRows();
@@ -257,6 +261,123 @@ void TestCliLine::scanFindsTheBus()
         QVERIFY(cut.start({"--meter", "Tarvik CT@1", "--fault", fault}));
         const CliRun scan = RunCli(QStringList{"scan", "--port", cut.link} + oneSetting);
         QVERIFY2(scan.out.startsWith(listed), qPrintable(scan.out));
+    }
+}
+
+// Two meters at one address answer together and garble each other: beside
+// clean neighbours the address is suspected, alone it may be noise.
+void TestCliLine::sharedAddressScanned_data()
+{
+    QTest::addColumn<QStringList>("simulator");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("lines"); // each line of the text output begins so, in order
+    QTest::addColumn<QStringList>("json");  // "address answered suspect" of each device
+    const QStringList neighbours{"--meter", "Tarvik CT@1", "--meter", "Morel-K@7"};
+    const QStringList twoAtFive{"--meter", "Tarvik CT@5", "--meter", "Morel-K@5"};
+    const QString suspected = "address 5 at 9600 8N1: bytes without a valid frame; two devices suspected at address 5: "
+                              "disconnect one, re-address the other, reconnect";
+    const QStringList found{"address 1 at 9600 8N1: answered a read; can be Tarvik CT",
+                            "address 7 at 9600 8N1: answered a read; can be Morel-K"};
+    const QStringList foundJson{"1 read -", "7 read -"};
+    // The seed decides how the two replies overlap; every overlap is suspected.
+    for (const char *seed : {"1", "2", "3"})
+        QTest::newRow(qPrintable(QString("two at 5 between clean ones, seed ") + seed))
+            << neighbours + twoAtFive + QStringList{"--seed", seed} << 0 << found + QStringList{suspected}
+            << foundJson + QStringList{"5 garbled duplicate"};
+    QTest::newRow("two at 5, nothing else on the line")
+        << twoAtFive << 3 << QStringList{"address 5 at 9600 8N1: bytes without a valid frame"}
+        << QStringList{"5 garbled -"};
+    // Noise that cuts the first reply only: asked again, the meter answers every time.
+    QTest::newRow("one reply cut once beside a clean one")
+        << neighbours + QStringList{"--fault", "split:2:40,once"} << 0 << found << foundJson;
+    // Every reply cut: nothing answers cleanly, so nothing points to two devices.
+    QTest::newRow("every reply cut") << neighbours + QStringList{"--fault", "split:2:40"} << 3
+                                     << QStringList{"address 1 at 9600 8N1: bytes without a valid frame",
+                                                    "address 7 at 9600 8N1: bytes without a valid frame"}
+                                     << QStringList{"1 garbled -", "7 garbled -"};
+}
+
+void TestCliLine::sharedAddressScanned()
+{
+    QFETCH(QStringList, simulator);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, json);
+    Simulator sim;
+    QVERIFY(sim.start(simulator));
+    const QStringList scan{"scan", "--port", sim.link, "--baud", "9600", "--parity", "none", "--stop-bits", "1",
+                           "--addresses", "1-8"};
+    CliRun run = RunCli(scan);
+    QCOMPARE(run.exitCode, exitCode);
+    const QStringList out = run.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(out.size(), lines.size());
+    for (qsizetype i = 0; i < out.size(); ++i)
+        QVERIFY2(out[i].startsWith(lines[i]), qPrintable(out[i]));
+    run = RunCli(scan + QStringList{"--json"});
+    QCOMPARE(run.exitCode, exitCode);
+    QStringList seen;
+    for (const auto &entry : QJsonDocument::fromJson(run.out.toUtf8()).array()) {
+        const QJsonObject o = entry.toObject();
+        seen << QString("%1 %2 %3").arg(o.value("address").toInt()).arg(o.value("answered").toString(),
+                                                                         o.value("suspect").toString("-"));
+    }
+    QCOMPARE(seen, json);
+}
+
+// A change at an address two meters answer at would reach both: refused
+// before anything is written, unless --force; a plan row alike.
+void TestCliLine::sharedAddressChanged_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out"); // the beginning of what set prints
+    QTest::addColumn<QString>("err");
+    QTest::addColumn<bool>("written"); // the meters at 5 were sent a write
+    const QString refusal = "address 5 answers with garbled replies: two devices suspected; the change would reach both";
+    QTest::newRow("set refused") << QStringList{"--address", "5", "--new-address", "9"} << 1 << QString()
+                                 << "refused: " + refusal + " (--force writes it all the same)\n" << false;
+    QTest::newRow("set refused, a new baud rate") << QStringList{"--address", "5", "--new-baud", "19200"} << 1 << QString()
+                                                  << "refused: " + refusal + " (--force writes it all the same)\n" << false;
+    // Both meters carry the write out; what comes back is their garble.
+    QTest::newRow("set --force writes") << QStringList{"--address", "5", "--new-address", "9", "--force"} << 1
+                                        << "Modify Meter Address at 5 to 9: rejected: " << QString() << true;
+    QTest::newRow("plan row refused") << QStringList{"--plan", "5,Tarvik CT,9"} << 1 << QString()
+                                      << "refused: " + refusal + " (--force writes it all the same)\n" << false;
+    // The neighbour's change goes on as ever.
+    QTest::newRow("neighbour changed") << QStringList{"--address", "1", "--new-address", "2"} << 0
+                                       << "Modify Meter Address at 1 to 2: acknowledged" << QString() << false;
+}
+
+void TestCliLine::sharedAddressChanged()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QFETCH(bool, written);
+    Simulator sim;
+    QVERIFY(sim.start({"--meter", "Tarvik CT@1", "--meter", "Tarvik CT@5", "--meter", "Morel-K@5", "--seed", "2"}));
+    QTemporaryDir folder;
+    if (options.first() == "--plan") {
+        QFile plan(folder.filePath("plan.csv"));
+        QVERIFY(plan.open(QIODevice::WriteOnly));
+        plan.write("address,meter,new_address\n" + options.last().toUtf8() + "\n");
+        options = QStringList{"--plan", plan.fileName()};
+    } else {
+        options += QStringList{"--meter", "Tarvik CT"};
+    }
+    const CliRun run = RunCli(QStringList{"set", "--port", sim.link, "--no-history"} + options);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.out.startsWith(out), qPrintable(run.out));
+    if (!err.isEmpty())
+        QCOMPARE(run.err, err);
+    // The simulator logs every write a meter at 5 carried out.
+    QCOMPARE(sim.log().contains("@5: write "), written);
+    if (options.first() == "--plan") {
+        QFile result(folder.filePath("plan-result.csv"));
+        QVERIFY(result.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(result.readAll()),
+                 "address,meter,new_address,outcome,detail\n5,Tarvik CT,9,refused," + err.mid(9, err.indexOf(" (--force") - 9) + "\n");
     }
 }
 

@@ -1,6 +1,7 @@
 // The command line's printers and option checks in-process: what a script
 // reading its output relies on.
 #include "jobs/changerun.h"
+#include "jobs/foundtext.h"
 #include "exitstatus.h"
 #include "options.h"
 #include "output.h"
@@ -21,6 +22,8 @@ private slots:
     void severalPorts();
     void stepsOfARow();
     void statusOfSeveralLines();
+    void foundDevices_data();
+    void foundDevices();
     void probeAnswers_data();
     void probeAnswers();
     void pollMeters_data();
@@ -134,6 +137,48 @@ void TestCliOutput::statusOfSeveralLines()
             worst = Worse(worst, line);
         QCOMPARE(worst, row.status);
     }
+}
+
+// A found device as scan prints it and as its JSON says it.
+void TestCliOutput::foundDevices_data()
+{
+    QTest::addColumn<QString>("heard"); // read, garbled
+    QTest::addColumn<bool>("suspect");
+    QTest::addColumn<bool>("gateway");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("json");
+    const QString advice = "; two devices suspected at address 5: disconnect one, re-address the other, reconnect";
+    QTest::newRow("read") << "read" << false << false << "address 5 at 9600 8N1: answered a read; can be Morel-K (2.5 kWh)"
+                          << R"({"address": 5, "baud": 9600, "parity": "none", "stop_bits": 1, "answered": "read", "meter_types": ["Morel-K"], "energy_kwh": {"Morel-K": 2.5}})";
+    QTest::newRow("garbled, alone") << "garbled" << false << false << "address 5 at 9600 8N1: bytes without a valid frame"
+                                    << R"({"address": 5, "baud": 9600, "parity": "none", "stop_bits": 1, "answered": "garbled", "meter_types": [], "energy_kwh": {}})";
+    QTest::newRow("garbled beside clean neighbours")
+        << "garbled" << true << false << "address 5 at 9600 8N1: bytes without a valid frame" + advice
+        << R"({"address": 5, "baud": 9600, "parity": "none", "stop_bits": 1, "answered": "garbled", "suspect": "duplicate", "meter_types": [], "energy_kwh": {}})";
+    QTest::newRow("now read, now garbled")
+        << "read" << true << false << "address 5 at 9600 8N1: answered a read; can be Morel-K (2.5 kWh)" + advice
+        << R"({"address": 5, "baud": 9600, "parity": "none", "stop_bits": 1, "answered": "read", "suspect": "duplicate", "meter_types": ["Morel-K"], "energy_kwh": {"Morel-K": 2.5}})";
+    QTest::newRow("through a gateway") << "garbled" << true << true << "address 5 through the gateway: bytes without a valid frame" + advice
+                                       << R"({"address": 5, "answered": "garbled", "suspect": "duplicate", "meter_types": [], "energy_kwh": {}})";
+}
+
+void TestCliOutput::foundDevices()
+{
+    QFETCH(QString, heard);
+    QFETCH(bool, suspect);
+    QFETCH(bool, gateway);
+    QFETCH(QString, line);
+    QFETCH(QString, json);
+    jobs::FoundDevice found;
+    found.address = 5;
+    found.throughGateway = gateway;
+    found.garbled = heard == "garbled";
+    found.answersRead = heard == "read";
+    if (found.answersRead)
+        found.types = {{"Morel-K", "2.5"}};
+    found.suspect = suspect ? jobs::Suspect::Duplicate : jobs::Suspect::None;
+    QCOMPARE(QString::fromStdString(jobs::FoundLine(found, {})), line);
+    QCOMPARE(QString::fromStdString(jobs::FoundJson(found, false)), json);
 }
 
 // What a probe of address 1 heard: only a whole frame from that address is a device.

@@ -52,7 +52,13 @@ scan    finds the meters on the line: every address at every setting, most
         Each found device is asked which energy read it answers and listed with
         the meter types it can be; an address is listed once, at the first
         settings it answers. An address where only bytes without a valid frame
-        came (after a second probe with twice the time-out) is listed as such.
+        came (after a second probe with twice the time-out) is listed as such;
+        where another address answered cleanly at those settings, or where the
+        address answered after a garbled reply and a probe or two more came
+        garbled again, the line adds "two devices suspected at address N:
+        disconnect one, re-address the other, reconnect" (JSON: "suspect":
+        "duplicate"). Garbled addresses are listed at the end of each settings'
+        pass.
         Through a gateway the addresses are swept once, without settings.
 set     changes a meter's address, baud rate or parity through the catalogue's
         commands (address first, then baud rate, then parity) and checks each
@@ -60,7 +66,9 @@ set     changes a meter's address, baud rate or parity through the catalogue's
         address and no longer at the old one; after a baud rate or parity
         change the tool switches its own line and the meter must answer there.
         Every value is checked before the first write, and a new address
-        where something answers is refused unless --force.
+        where something answers is refused unless --force. So is a meter
+        whose own address answers garbled twice (two devices suspected there:
+        the change would reach both).
         --plan runs the rows of a CSV file (RFC 4180: quoted fields, CRLF or
         LF) whose first line names the columns
         address,meter,new_address,new_baud,new_parity,new_stop_bits in any
@@ -158,7 +166,8 @@ only with --history. A log that has reached 1.5 MB is first kept as
 History.log.1 (said on standard error).
 scan: --addresses RANGE, e.g. 1-247 (the default) or 1,5,10-20; --first stops at
 the first device found; --json prints an array of objects (address, baud,
-parity, stop_bits, answered read/exception, meter_types, energy_kwh). A
+parity, stop_bits, answered read/exception/garbled, suspect "duplicate" where
+two devices seem to share the address, meter_types, energy_kwh). A
 progress line goes to standard error when it is a terminal.
 set: --new-address M, --new-baud B, --new-parity none/even/odd with
 --new-stop-bits 1/2; every write appends its History.log line; --json prints

@@ -177,9 +177,12 @@ void Simulator::serve(const Request& request)
         return;
     }
     if (answering.size() == 1) {
-        const bool faulty = faultsInForce();
-        m_faultsSpent = true;
-        answerAs(answering.front(), request, faulty, now);
+        const bool changed = answerAs(answering.front(), request, faultsInForce(), now);
+        // keep-settings alone acts on a change only: the reads a tool sends
+        // before one leave "once" unspent.
+        const bool keepSettingsAlone = m_faults.faults.size() == 1 && m_faults.find(FaultKind::KeepSettings);
+        if (changed || !keepSettingsAlone)
+            m_faultsSpent = true;
         return;
     }
     const auto hex = codec::HexText(request.bytes) + heardText();
@@ -265,7 +268,7 @@ std::chrono::nanoseconds Simulator::replyCharacterTime(const SimMeter& meter) co
     return m_link.pacing() == Pacing::None ? std::chrono::nanoseconds::zero() : engine::CharacterTime(meter.line());
 }
 
-void Simulator::answerAs(std::size_t meterIndex, const Request& request, bool faulty, Clock::time_point now)
+bool Simulator::answerAs(std::size_t meterIndex, const Request& request, bool faulty, Clock::time_point now)
 {
     auto& meter = m_meters[meterIndex];
     const auto pdu = request.pdu;
@@ -304,7 +307,7 @@ void Simulator::answerAs(std::size_t meterIndex, const Request& request, bool fa
     if (fault(FaultKind::Silent)) {
         m_log.line("TX", "(nothing) | " + answer.what + "; fault: reply withheld");
         applyChange(meterIndex, answer.change);
-        return;
+        return answer.change.any();
     }
 
     const auto ct = replyCharacterTime(meter);
@@ -347,6 +350,7 @@ void Simulator::answerAs(std::size_t meterIndex, const Request& request, bool fa
     const auto timing = m_link.pacing() == Pacing::None ? millisText(duration)
                                                          : millisText(duration) + " at " + engine::ShortText(meter.line());
     m_log.line("TX", codec::HexText(reply) + " | " + answer.what + notes + " (" + timing + ")");
+    return answer.change.any();
 }
 
 Clock::time_point Simulator::queueBytes(std::span<const std::uint8_t> bytes, Clock::time_point start,

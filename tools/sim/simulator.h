@@ -48,7 +48,8 @@ private:
     void receive(std::span<const std::uint8_t> bytes, Clock::time_point now);
     void handleRtu(const ReceivedFrame& frame);
     void serve(const Request& request);
-    void answerAs(std::size_t meterIndex, const Request& request, bool faulty, Clock::time_point now);
+    // Whether the request changed a setting of the meter.
+    bool answerAs(std::size_t meterIndex, const Request& request, bool faulty, Clock::time_point now);
     void collide(const std::vector<std::size_t>& answering, const Request& request, Clock::time_point now);
     void broadcast(const Request& request);
     bool hears(const SimMeter& meter) const;
