@@ -27,6 +27,8 @@ QString energyOf(const FoundRow &row)
 
 QString answerOf(const jobs::FoundDevice &d)
 {
+    if (d.suspect == jobs::Suspect::Duplicate)
+        return QStringLiteral("? two devices suspected");
     if (d.garbled)
         return QStringLiteral("? bytes without a valid frame");
     if (d.answersRead)
