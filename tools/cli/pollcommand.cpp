@@ -288,7 +288,6 @@ Task<int> RunPoll(const Options &options, std::ostream &out, std::ostream &err)
             }
     }
     jobs::PollJob job(setup);
-    bool readerGone = false;
     QObject::connect(&job, &jobs::PollJob::reading, &job,
                      [&](const std::string &port, std::size_t index, const Outcome &outcome, const QDateTime &at) {
                          if (outcome.kind == Outcome::Kind::PortFailed) {
@@ -308,10 +307,8 @@ Task<int> RunPoll(const Options &options, std::ostream &out, std::ostream &err)
                          printer.reading(at, row, judged, outcome, responseMs);
                          NoteExtraBytes(x, err);
                          // The reader of the output went away: nobody is told any more.
-                         if (!printer.out) {
-                             readerGone = true;
+                         if (!printer.out)
                              job.cancel();
-                         }
                      });
     QObject::connect(&job, &jobs::PollJob::note, &job,
                      [&](const std::string &port, const std::string &text) { err << TagOf(options, port) << text << "\n"; });
@@ -338,7 +335,6 @@ Task<int> RunPoll(const Options &options, std::ostream &out, std::ostream &err)
         worst = status::Worse(worst, result);
     }
     table.flush();
-    (void)readerGone;
     if (worst != status::Success)
         co_return worst;
     switch (commissioning::VerdictOf(tallies)) {
