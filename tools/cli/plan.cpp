@@ -147,7 +147,7 @@ Task<int> RunPlan(const Options &options, std::ostream &out, std::ostream &err)
         auto &rows = setup.rows.emplace_back();
         for (std::size_t r = 0; r < plan.rows.size(); ++r)
             if (!tagged || plan.field(plan.rows[r], "port") == port)
-                rows.push_back({r, changes[r]});
+                rows.push_back({r, changes[r], {}});
     }
     jobs::ChangeJob job(setup);
     std::map<std::string, Tracer> tracers;

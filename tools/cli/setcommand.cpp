@@ -17,7 +17,7 @@ Task<int> RunSet(const Options &options, std::ostream &out, std::ostream &err)
     auto history = WindowHistoryLog();
     const jobs::Change change{options.address, options.meter, options.newAddress, options.newBaud, options.newParity,
                               options.newStopBits};
-    jobs::ChangeJob job({{options.line}, {{{0, change}}}, options.force, options.noHistory ? nullptr : &history});
+    jobs::ChangeJob job({{options.line}, {{{0, change, {}}}}, options.force, options.noHistory ? nullptr : &history});
     Tracer tracer(out);
     std::optional<Verdict> verdict;
     QObject::connect(&job, &jobs::ChangeJob::opened, &job, [&](const std::string &, bool throughGateway) {
