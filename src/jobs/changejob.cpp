@@ -10,11 +10,7 @@ ChangeJob::ChangeJob(ChangeJobSetup setup, QObject *parent)
 
 Task<bool> ChangeJob::run()
 {
-    std::vector<Task<bool>> lines;
-    for (std::size_t i = 0; i < m_setup.lines.size(); ++i)
-        lines.push_back(runLine(i));
-    lineclient::AllOf<bool> all{std::move(lines)}; // named: the lines point at it while they run
-    co_await all;
+    co_await onEachLine(m_setup.lines.size(), &ChangeJob::runLine);
     co_return true;
 }
 

@@ -43,6 +43,17 @@ protected:
     // The work itself; its value is not used.
     virtual Task<bool> run() = 0;
 
+    // `work(i)` for every line i at the same time; their values in the lines' order.
+    template <typename T, typename Self>
+    Task<std::vector<T>> onEachLine(std::size_t lines, Task<T> (Self::*work)(std::size_t))
+    {
+        std::vector<Task<T>> tasks;
+        for (std::size_t i = 0; i < lines; ++i)
+            tasks.push_back((static_cast<Self *>(this)->*work)(i));
+        lineclient::AllOf<T> all{std::move(tasks)}; // named: the lines point at it while they run
+        co_return co_await all;
+    }
+
     // Opens a line of the job, owned by the job until close(); nullptr with
     // the reason, or once cancelled.
     Task<LineSession *> open(const LineSetup &setup, std::string &reason);

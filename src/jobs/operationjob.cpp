@@ -10,11 +10,7 @@ OperationJob::OperationJob(OperationSetup setup, QObject *parent)
 
 Task<bool> OperationJob::run()
 {
-    std::vector<Task<LineRun>> lines;
-    for (std::size_t i = 0; i < m_setup.lines.size(); ++i)
-        lines.push_back(runLine(i));
-    lineclient::AllOf<LineRun> all{std::move(lines)}; // named: the lines point at it while they run
-    m_lines = co_await all;
+    m_lines = co_await onEachLine(m_setup.lines.size(), &OperationJob::runLine);
     co_return true;
 }
 

@@ -28,11 +28,7 @@ commissioning::Judged PollJob::Judge(const Outcome &outcome, const PolledMeter &
 
 Task<bool> PollJob::run()
 {
-    std::vector<Task<LinePoll>> lines;
-    for (std::size_t i = 0; i < m_setup.lines.size(); ++i)
-        lines.push_back(pollLine(i));
-    lineclient::AllOf<LinePoll> all{std::move(lines)}; // named: the lines point at it while they run
-    m_lines = co_await all;
+    m_lines = co_await onEachLine(m_setup.lines.size(), &PollJob::pollLine);
     co_return true;
 }
 

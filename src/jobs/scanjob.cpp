@@ -41,11 +41,7 @@ ScanJob::ScanJob(ScanSetup setup, QObject *parent)
 
 Task<bool> ScanJob::run()
 {
-    std::vector<Task<LineScan>> sweeps;
-    for (std::size_t i = 0; i < m_setup.lines.size(); ++i)
-        sweeps.push_back(sweepLine(i));
-    lineclient::AllOf<LineScan> all{std::move(sweeps)}; // named: the sweeps point at it while they run
-    m_lines = co_await all;
+    m_lines = co_await onEachLine(m_setup.lines.size(), &ScanJob::sweepLine);
     co_return true;
 }
 
