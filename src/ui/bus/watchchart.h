@@ -2,6 +2,7 @@
 
 #include <QChartView>
 #include <QDateTime>
+#include <QTimer>
 
 #include <map>
 
@@ -24,10 +25,18 @@ public:
     int seriesCount() const { return static_cast<int>(m_series.size()); }
 
 private:
+    // Drawn four times a second at most: a chart laid out anew for every
+    // reading of a fast watch would cost more than the reading.
+    void draw();
+    QLineSeries *seriesOf(int key, const QString &name);
+
     QDateTimeAxis *m_time;
     QValueAxis *m_energy;
     std::map<int, QLineSeries *> m_series;
+    std::map<int, std::pair<QString, QList<QPointF>>> m_pending;
+    QTimer m_drawing;
     QDateTime m_first;
+    QDateTime m_last;
     double m_low = 0;
     double m_high = 0;
 };
